@@ -1,0 +1,20 @@
+#include "errors.h"
+
+namespace jnx {
+
+namespace {
+
+// " は整数ではありません" and " に書き込めません" in code page 932.
+constexpr std::string_view kNotAnInteger =
+    "\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+constexpr std::string_view kCannotWrite =
+    "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+
+}  // namespace
+
+ConversionError::ConversionError(const Text& text)
+    : Error(Text("'").append(text).append("'").append(kNotAnInteger)) {}
+
+WriteError::WriteError(const Text& path) : Error(Text(path).append(kCannotWrite)) {}
+
+}  // namespace jnx

@@ -1,0 +1,297 @@
+#include "profile_document.h"
+
+#include <algorithm>
+#include <cstring>
+#include <tuple>
+
+#include "cp932.h"
+
+namespace jnx {
+
+namespace {
+
+// The bytes the profile functions trim from names and values.
+constexpr bool IsBlank(char c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
+}
+
+constexpr bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begin,
+                                         std::size_t end) {
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return {begin, end};
+}
+
+// Lower-cases ASCII letters only; a double-byte character, whose trail byte may look
+// like a letter, is kept as it is.
+std::string Fold(std::string_view name) {
+    std::string folded(name);
+    for (std::size_t pos = 0; pos < folded.size();) {
+        const std::size_t length = cp932::CharLength(folded, pos);
+        if (length == 1 && folded[pos] >= 'A' && folded[pos] <= 'Z') {
+            folded[pos] = static_cast<char>(folded[pos] - 'A' + 'a');
+        }
+        pos += length;
+    }
+    return folded;
+}
+
+// At most kMaxValueLength bytes, never half a double-byte character.
+std::string_view Limit(std::string_view value, std::size_t maxLength) {
+    if (value.size() <= maxLength) {
+        return value;
+    }
+    std::size_t pos = 0;
+    while (pos < value.size()) {
+        const std::size_t length = cp932::CharLength(value, pos);
+        if (pos + length > maxLength) {
+            break;
+        }
+        pos += length;
+    }
+    return value.substr(0, pos);
+}
+
+std::string_view CutAtNul(std::string_view value) {
+    return value.substr(0, std::min(value.size(), value.find('\0')));
+}
+
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// What a read returns for a value that stands in the file after "key=".
+Text ValueAsRead(std::string_view raw) {
+    const auto [begin, end] = Trim(raw, 0, raw.size());
+    return Text(Limit(Unquote(CutAtNul(raw.substr(begin, end - begin))),
+                      ProfileDocument::kMaxValueLength));
+}
+
+}  // namespace
+
+ProfileDocument::ProfileDocument(std::string bytes) : original_(std::move(bytes)) { parse(); }
+
+void ProfileDocument::parse() {
+    const std::string_view text = original_;
+
+    const std::size_t firstBreak = text.find_first_of("\r\n");
+    if (firstBreak == std::string_view::npos) {
+        newline_ = "\r\n";
+    } else if (text[firstBreak] == '\r' && firstBreak + 1 < text.size() &&
+               text[firstBreak + 1] == '\n') {
+        newline_ = "\r\n";
+    } else {
+        newline_ = std::string(1, text[firstBreak]);
+    }
+
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        Line line;
+        line.begin = pos;
+        const auto* found =
+            std::find_if(text.data() + pos, text.data() + text.size(), IsLineBreak);
+        line.end = static_cast<std::size_t>(found - text.data());
+        line.next = line.end;
+        if (line.next < text.size()) {
+            line.next += (text[line.next] == '\r' && line.next + 1 < text.size() &&
+                          text[line.next + 1] == '\n')
+                             ? 2
+                             : 1;
+        }
+        pos = line.next;
+
+        const auto [start, stop] = Trim(text, line.begin, line.end);
+        if (start < stop && text[start] == '[') {
+            const std::string_view inner = text.substr(start + 1, stop - start - 1);
+            const std::size_t close = cp932::FindLastChar(inner, ']');
+            if (close != std::string_view::npos) {
+                line.kind = Line::Kind::Section;
+                std::tie(line.nameBegin, line.nameEnd) = Trim(text, start + 1, start + 1 + close);
+                lines_.push_back(line);
+                continue;
+            }
+        }
+        const std::size_t equals = text.substr(0, line.end).find('=', start);
+        if (equals != std::string_view::npos) {
+            line.kind = Line::Kind::Key;
+            std::tie(line.nameBegin, line.nameEnd) = Trim(text, start, equals);
+            std::tie(line.valueBegin, line.valueEnd) = Trim(text, equals + 1, line.end);
+            if (line.valueBegin == line.valueEnd) {
+                line.valueBegin = line.valueEnd = equals + 1;
+            }
+        }
+        lines_.push_back(line);
+    }
+
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (lines_[i].kind != Line::Kind::Section) {
+            continue;
+        }
+        if (!sections_.empty()) {
+            sections_.back().endLine = i;
+        }
+        Section section;
+        section.header = i;
+        section.firstLine = i + 1;
+        section.endLine = lines_.size();
+        sectionIndex_.emplace(Fold(lineName(lines_[i])), sections_.size());
+        sections_.push_back(std::move(section));
+    }
+}
+
+std::string_view ProfileDocument::lineName(const Line& line) const {
+    return std::string_view(original_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
+}
+
+void ProfileDocument::indexKeys(Section& section) {
+    section.indexed = true;
+    for (std::size_t i = section.firstLine; i < section.endLine; ++i) {
+        if (lines_[i].kind == Line::Kind::Key) {
+            section.keys.emplace(Fold(lineName(lines_[i])), i);
+            section.lastKeyLine = i;
+        }
+    }
+}
+
+ProfileDocument::Section* ProfileDocument::findSection(std::string_view name) {
+    const auto found = sectionIndex_.find(Fold(name));
+    if (found == sectionIndex_.end()) {
+        return nullptr;
+    }
+    Section& section = sections_[found->second];
+    if (!section.indexed) {
+        indexKeys(section);
+    }
+    return &section;
+}
+
+Text ProfileDocument::read(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) {
+    if (Section* found = findSection(section)) {
+        const std::string foldedKey = Fold(key);
+        if (const auto line = found->keys.find(foldedKey); line != found->keys.end()) {
+            if (const auto written = replaced_.find(line->second); written != replaced_.end()) {
+                return ValueAsRead(written->second);
+            }
+            const Line& keyLine = lines_[line->second];
+            return ValueAsRead(std::string_view(original_).substr(
+                keyLine.valueBegin, keyLine.valueEnd - keyLine.valueBegin));
+        }
+        for (const AddedKey& added : found->added) {
+            if (Fold(added.key) == foldedKey) {
+                return ValueAsRead(added.value);
+            }
+        }
+    }
+    std::string_view value = defaultValue;
+    while (!value.empty() && value.back() == ' ') {
+        value.remove_suffix(1);
+    }
+    return Text(Limit(Unquote(CutAtNul(value)), kMaxValueLength));
+}
+
+void ProfileDocument::write(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    Section* found = findSection(section);
+    if (found == nullptr) {
+        Section added;
+        added.header = kNone;
+        added.name = std::string(section);
+        added.indexed = true;
+        sectionIndex_.emplace(Fold(section), sections_.size());
+        sections_.push_back(std::move(added));
+        found = &sections_.back();
+    }
+    const std::string foldedKey = Fold(key);
+    if (const auto line = found->keys.find(foldedKey); line != found->keys.end()) {
+        replaced_[line->second] = std::string(value);
+        return;
+    }
+    for (AddedKey& added : found->added) {
+        if (Fold(added.key) == foldedKey) {
+            added.value = std::string(value);
+            return;
+        }
+    }
+    found->added.push_back({std::string(key), std::string(value)});
+}
+
+std::string ProfileDocument::bytes() const {
+    // Every change is a splice at an offset of the original bytes: a replaced value
+    // range, or new key lines after the line break of a section's last key line.
+    struct Splice {
+        std::size_t offset;
+        std::size_t skip;  // original bytes the splice replaces
+        int order;         // a replaced value comes before lines inserted at its offset
+        const std::string* value;
+        const Section* section;
+    };
+    std::vector<Splice> splices;
+    splices.reserve(replaced_.size() + sections_.size());
+    for (const auto& [index, value] : replaced_) {
+        const Line& line = lines_[index];
+        splices.push_back({line.valueBegin, line.valueEnd - line.valueBegin, 0, &value, nullptr});
+    }
+    std::size_t extra = 0;
+    for (const Section& section : sections_) {
+        for (const AddedKey& added : section.added) {
+            extra += added.key.size() + added.value.size() + 1 + newline_.size();
+        }
+        if (section.header != kNone && !section.added.empty()) {
+            const std::size_t anchor =
+                section.lastKeyLine != kNone ? section.lastKeyLine : section.header;
+            splices.push_back({lines_[anchor].next, 0, 1, nullptr, &section});
+        }
+    }
+    std::sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) {
+        return std::tie(a.offset, a.order) < std::tie(b.offset, b.order);
+    });
+
+    std::string out;
+    out.reserve(original_.size() + extra + 64);
+    const auto endsWithBreak = [&out] { return out.empty() || IsLineBreak(out.back()); };
+    const auto appendKeys = [&](const Section& section) {
+        if (!endsWithBreak()) {
+            out += newline_;
+        }
+        for (const AddedKey& added : section.added) {
+            out.append(added.key).append("=").append(added.value).append(newline_);
+        }
+    };
+
+    std::size_t pos = 0;
+    for (const Splice& splice : splices) {
+        out.append(original_, pos, splice.offset - pos);
+        pos = splice.offset + splice.skip;
+        if (splice.value != nullptr) {
+            out += *splice.value;
+        } else {
+            appendKeys(*splice.section);
+        }
+    }
+    out.append(original_, pos, std::string::npos);
+
+    for (const Section& section : sections_) {
+        if (section.header != kNone) {
+            continue;
+        }
+        if (!endsWithBreak()) {
+            out += newline_;
+        }
+        out.append("[").append(section.name).append("]").append(newline_);
+        appendKeys(section);
+    }
+    return out;
+}
+
+}  // namespace jnx

@@ -1,0 +1,43 @@
+// The profile file on Windows: every call goes to the system's own profile functions,
+// which read and write the file in the ANSI code page (932 on a Japanese system).
+
+#include <windows.h>
+
+#include <vector>
+
+#include "errors.h"
+#include "profile_file.h"
+
+namespace jnx {
+
+struct ProfileFile::State {};
+
+ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
+
+ProfileFile::~ProfileFile() = default;
+
+void ProfileFile::setReplaceHookForTesting(ReplaceHook /*hook*/) {}
+
+Text ProfileFile::read(std::string_view section, std::string_view key,
+                       std::string_view defaultValue) {
+    std::vector<char> buffer(kReadBufferSize);
+    const DWORD length = GetPrivateProfileStringA(
+        std::string(section).c_str(), std::string(key).c_str(),
+        std::string(defaultValue).c_str(), buffer.data(), static_cast<DWORD>(buffer.size()),
+        path_.c_str());
+    return Text(buffer.data(), length);
+}
+
+void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
+    if (!WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
+                                    std::string(value).c_str(), path_.c_str())) {
+        throw WriteError(path_);
+    }
+}
+
+void ProfileFile::commit() {
+    // Flushes the system's profile cache into the file.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
+}
+
+}  // namespace jnx

@@ -1,0 +1,18 @@
+// The settings file's place on Linux: the folder of /proc/self/exe's target.
+
+#include <filesystem>
+#include <system_error>
+
+#include "settings_file.h"
+
+namespace jnx {
+
+std::string SettingsFilePath() {
+    std::error_code error;
+    const std::string executable = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    // Without the executable's path the file is looked up in the current folder, as the
+    // Windows function does when the module name cannot be had.
+    return FolderPart(error ? std::string() : executable, '/') + std::string(kSettingsFileName);
+}
+
+}  // namespace jnx
