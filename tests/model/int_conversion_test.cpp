@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "errors.h"
+#include "int_conversion.h"
+
+namespace jnx {
+namespace {
+
+struct Accepted {
+    const char* text;
+    std::int32_t value;
+};
+
+void PrintTo(const Accepted& accepted, std::ostream* out) { *out << '"' << accepted.text << '"'; }
+
+class StrToIntAccepts : public ::testing::TestWithParam<Accepted> {};
+
+TEST_P(StrToIntAccepts, GivesTheValue) {
+    EXPECT_EQ(StrToInt(GetParam().text), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StrToIntAccepts,
+    ::testing::Values(
+        // Decimal, with the blanks and signs allowed before it.
+        Accepted{"0", 0}, Accepted{"7", 7}, Accepted{"012", 12}, Accepted{"   5", 5},
+        Accepted{"+5", 5}, Accepted{"-5", -5}, Accepted{" -0", 0},
+        Accepted{"2147483647", 2147483647}, Accepted{"-2147483648", INT32_MIN},
+        Accepted{"00000000000000000042", 42},
+        // Hexadecimal after each of its prefixes, letters in either case.
+        Accepted{"$10", 16}, Accepted{"x1f", 31}, Accepted{"X1F", 31}, Accepted{"0x10", 16},
+        Accepted{"0XaB", 171}, Accepted{"$7FFFFFFF", 2147483647}, Accepted{"$000000001", 1},
+        // Eight digits are a two's-complement value.
+        Accepted{"$80000000", INT32_MIN}, Accepted{"$FFFFFFFF", -1},
+        // A sign before a hexadecimal number applies to it.
+        Accepted{"+$10", 16}, Accepted{"-$10", -16}, Accepted{"-$FFFFFFFF", 1},
+        Accepted{"  -0x7FFFFFFF", -2147483647}));
+
+class StrToIntRejects : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
+    const std::string& text = GetParam();
+    try {
+        StrToInt(text);
+        FAIL() << "accepted '" << text << "'";
+    } catch (const ConversionError& error) {
+        // '<text>' は整数ではありません
+        const std::string expected = "'" + text +
+                                     "'\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82"
+                                     "\xE8\x82\xDC\x82\xB9\x82\xF1";
+        EXPECT_EQ(error.message(), expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StrToIntRejects,
+    ::testing::Values("", " ", "   ", "+", "-", "$", "x", "0x", "-$", "5 ", "5x", " 1 2", "+-5",
+                      "- 5", "\t5", "1.0", "2147483648", "-2147483649", "99999999999999999999",
+                      "$100000000", "$FFFFFFFFF", "-$80000000", "0x1G", "00x5",
+                      "\x82\x50",  // full-width digit one
+                      std::string("1\0" "2", 3)));
+
+TEST(IntToStr, IsPlainDecimal) {
+    EXPECT_EQ(IntToStr(0), "0");
+    EXPECT_EQ(IntToStr(1000), "1000");
+    EXPECT_EQ(IntToStr(-42), "-42");
+    EXPECT_EQ(IntToStr(INT32_MIN), "-2147483648");
+}
+
+}  // namespace
+}  // namespace jnx

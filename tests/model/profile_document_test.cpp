@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "profile_document.h"
+
+namespace jnx {
+namespace {
+
+using namespace std::string_literals;
+
+struct ReadCase {
+    const char* name;
+    std::string file;
+    std::string section;
+    std::string key;
+    std::string defaultValue;
+    std::string expected;
+};
+
+class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ProfileRead, ReturnsWhatTheProfileFunctionsReturn) {
+    const ReadCase& c = GetParam();
+    ProfileDocument document(c.file);
+    EXPECT_EQ(document.read(c.section, c.key, c.defaultValue), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileRead,
+    ::testing::Values(
+        ReadCase{"Plain", "[S]\r\nK=v\r\n", "S", "K", " ", "v"},
+        ReadCase{"NamesIgnoreAsciiCase", "[gRoUp0]\nacTIVE=True\n", "Group0", "Active", " ",
+                 "True"},
+        ReadCase{"BlanksAroundNamesAndValues", "  [  S  ]  \n \t K \t =  v w \t\x1A\n", "S", "K",
+                 " ", "v w"},
+        ReadCase{"TextAfterTheBracketIsIgnored", "[S] ; note\nK=v\n", "S", "K", " ", "v"},
+        ReadCase{"NameRunsToTheLastBracket", "[S]x]\nK=v\n", "S]x", "K", " ", "v"},
+        ReadCase{"OpenBracketLineIsNoHeader", "[S]\nK=1\n[T\nK=2\n", "S", "K", " ", "1"},
+        ReadCase{"SemicolonIsNoComment", "[S]\n;K=v\n", "S", ";K", " ", "v"},
+        ReadCase{"HashIsNoComment", "[S]\n#K=v\n", "S", "#K", " ", "v"},
+        ReadCase{"NoInlineComment", "[S]\nK=v ; c\n", "S", "K", " ", "v ; c"},
+        ReadCase{"ValueRunsFromTheFirstEquals", "[S]\nK==a=b\n", "S", "K", " ", "=a=b"},
+        ReadCase{"FirstSectionOnly", "[S]\nA=1\n[s]\nB=2\n", "S", "B", " ", ""},
+        ReadCase{"FirstKeyWins", "[S]\nK=1\nk=2\n", "S", "K", " ", "1"},
+        ReadCase{"KeysBeforeAnySectionBelongToNone", "K=1\n[S]\n", "S", "K", "d", "d"},
+        ReadCase{"LineWithoutEqualsIsNoKey", "[S]\nK\n", "S", "K", "d", "d"},
+        ReadCase{"DoubleQuotesDropped", "[S]\nK=\"a b\"\n", "S", "K", " ", "a b"},
+        ReadCase{"SingleQuotesDropped", "[S]\nK='a'\n", "S", "K", " ", "a"},
+        ReadCase{"UnmatchedQuotesKept", "[S]\nK=\"a'\n", "S", "K", " ", "\"a'"},
+        ReadCase{"LoneQuoteKept", "[S]\nK=\"\n", "S", "K", " ", "\""},
+        ReadCase{"EmptyQuotesAreEmpty", "[S]\nK=\"\"\n", "S", "K", "d", ""},
+        ReadCase{"EmptyValueIsNotTheDefault", "[S]\nK=\n", "S", "K", "d", ""},
+        ReadCase{"MissingKeyDropsTrailingBlanksOfDefault", "[S]\n", "S", "K", " ", ""},
+        ReadCase{"MissingSectionGivesDefault", "[S]\nK=v\n", "T", "K", " x  ", " x"},
+        ReadCase{"DefaultLosesItsQuotes", "", "S", "K", "\"q\"", "q"},
+        ReadCase{"CarriageReturnsEndLines", "[S]\rA=1\rK=v\r", "S", "K", " ", "v"},
+        ReadCase{"RunsOfBreaks", "[S]\r\n\r\n\n\rK=v", "S", "K", " ", "v"},
+        ReadCase{"NulEndsTheValue", "[S]\nK=ab\0cd\n"s, "S", "K", " ", "ab"},
+        // Code page 932: trail bytes are never taken for "]" or folded as letters.
+        ReadCase{"TrailBracketInSectionName", "[\x83\x5D]\nK=v\n", "\x83\x5D", "K", " ", "v"},
+        ReadCase{"TrailBracketAloneClosesNothing", "[S]\nK=1\n[\x83\x5D\nK=2\n", "S", "K", " ",
+                 "1"},
+        ReadCase{"TrailLetterIsNotFolded", "[S]\n\x83\x61=1\n\x83\x41=2\n", "S", "\x83\x41", " ",
+                 "2"},
+        ReadCase{"FullWidthLettersDoNotFold", "[S]\n\x82\x81=1\n", "S", "\x82\x60", "d", "d"},
+        ReadCase{"TrailBackslashInValue", "[S]\nK=C:\\\x83\x5C\n", "S", "K", " ",
+                 "C:\\\x83\x5C"},
+        ReadCase{"FullWidthSpaceIsNoBlank", "[S]\nK=\x81\x40v\x81\x40\n", "S", "K", " ",
+                 "\x81\x40v\x81\x40"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileRead, AtMost2047BytesArriveAndNeverHalfACharacter) {
+    const std::string exact(2047, 'a');
+    EXPECT_EQ(ProfileDocument("[S]\nK=" + exact + "b\n").read("S", "K", " "), exact);
+    EXPECT_EQ(ProfileDocument("[S]\nK=" + exact + "\n").read("S", "K", " "), exact);
+
+    // A double-byte character across the limit is dropped whole.
+    const std::string before(2046, 'a');
+    EXPECT_EQ(ProfileDocument("[S]\nK=" + before + "\x83\x5C\n").read("S", "K", " "), before);
+    EXPECT_EQ(ProfileDocument("[S]\nK=" + std::string(2045, 'a') + "\x83\x5C\n").read("S", "K", " "),
+              std::string(2045, 'a') + "\x83\x5C");
+}
+
+struct WriteCase {
+    const char* name;
+    std::string file;
+    std::vector<std::vector<std::string>> writes;  // section, key, value
+    std::string expected;
+};
+
+class ProfileWrite : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(ProfileWrite, ChangesOnlyWhatItWrites) {
+    const WriteCase& c = GetParam();
+    ProfileDocument document(c.file);
+    for (const auto& write : c.writes) {
+        document.write(write[0], write[1], write[2]);
+    }
+    EXPECT_EQ(document.bytes(), c.expected);
+    for (const auto& write : c.writes) {
+        // What a write stored reads back, before and after the bytes are parsed again.
+        ProfileDocument reread(document.bytes());
+        EXPECT_EQ(reread.read(write[0], write[1], "?"), document.read(write[0], write[1], "?"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProfileWrite,
+    ::testing::Values(
+        WriteCase{"ValueReplacedInPlace", "[S]\r\n  K  =  old  \r\n; c\r\n",
+                  {{"S", "K", "new"}}, "[S]\r\n  K  =  new  \r\n; c\r\n"},
+        WriteCase{"EmptyValueFilled", "[S]\r\nK=\r\nL=   \r\n",
+                  {{"S", "K", "a"}, {"S", "L", "b"}}, "[S]\r\nK=a\r\nL=b   \r\n"},
+        WriteCase{"QuotedValueReplacedWhole", "[S]\nK=\"old\"\n", {{"S", "K", "new"}},
+                  "[S]\nK=new\n"},
+        WriteCase{"ValueWrittenVerbatim", "[S]\nK=1\n", {{"S", "K", " \"x\" "}},
+                  "[S]\nK= \"x\" \n"},
+        WriteCase{"KeyKeepsItsSpellingInTheFile", "[s]\nk=1\n", {{"S", "K", "2"}},
+                  "[s]\nk=2\n"},
+        WriteCase{"LastWriteWins", "[S]\nK=1\n", {{"S", "K", "2"}, {"S", "K", "3"}},
+                  "[S]\nK=3\n"},
+        WriteCase{"NewKeyAfterLastKeyLine", "[S]\r\nA=1\r\n; c\r\n\r\n[T]\r\nX=1\r\n",
+                  {{"S", "B", "2"}, {"S", "C", "3"}},
+                  "[S]\r\nA=1\r\nB=2\r\nC=3\r\n; c\r\n\r\n[T]\r\nX=1\r\n"},
+        WriteCase{"NewKeyInSectionWithoutKeys", "[S]\n; c\n[T]\n", {{"S", "B", "2"}},
+                  "[S]\nB=2\n; c\n[T]\n"},
+        WriteCase{"NewSectionAtTheEnd", "[S]\nA=1\n", {{"T", "K", "v"}, {"T", "L", "w"}},
+                  "[S]\nA=1\n[T]\nK=v\nL=w\n"},
+        WriteCase{"NoFinalLineBreak", "[S]\r\nA=1", {{"S", "B", "2"}}, "[S]\r\nA=1\r\nB=2\r\n"},
+        WriteCase{"NoFinalLineBreakNewSection", "[S]\r\nA=1", {{"T", "K", "v"}},
+                  "[S]\r\nA=1\r\n[T]\r\nK=v\r\n"},
+        WriteCase{"EmptyFile", "", {{"S", "K", "v"}, {"T", "K", "w"}},
+                  "[S]\r\nK=v\r\n[T]\r\nK=w\r\n"},
+        WriteCase{"NoLineBreakAtAllTakesCrLf", "; only a comment", {{"S", "K", "v"}},
+                  "; only a comment\r\n[S]\r\nK=v\r\n"},
+        WriteCase{"NewLinesEndLikeTheFirstLine", "[S]\nA=1\r\nB=2\r\n", {{"S", "C", "3"}},
+                  "[S]\nA=1\r\nB=2\r\nC=3\n"},
+        WriteCase{"CarriageReturnFile", "[S]\rA=1\r", {{"S", "B", "2"}, {"T", "K", "v"}},
+                  "[S]\rA=1\rB=2\r[T]\rK=v\r"},
+        WriteCase{"DuplicateSectionWritesTheFirst", "[S]\nK=1\n[S]\nK=2\n",
+                  {{"S", "K", "9"}, {"S", "N", "n"}}, "[S]\nK=9\nN=n\n[S]\nK=2\n"},
+        WriteCase{"DuplicateKeyWritesTheFirst", "[S]\nK=1\nK=2\n", {{"S", "K", "9"}},
+                  "[S]\nK=9\nK=2\n"},
+        WriteCase{"KeyBeforeAnySectionUntouched", "K=1\n[S]\n", {{"S", "K", "2"}},
+                  "K=1\n[S]\nK=2\n"},
+        WriteCase{"ForeignBytesKept",
+                  "\xFF\xFE junk\r\n[S]\r\nK=1\r\n\x83\r\n\x80\xA0\xFD=\xFF\r\n[\x83\x5D]\r\n",
+                  {{"S", "K", "2"}, {"\x83\x5D", "A", "\x95\x5C"}},
+                  "\xFF\xFE junk\r\n[S]\r\nK=2\r\n\x83\r\n\x80\xA0\xFD=\xFF\r\n[\x83\x5D]\r\n"
+                  "A=\x95\x5C\r\n"},
+        WriteCase{"BlankLinesBetweenSectionsStay", "[S]\n\nA=1\n\n\n[T]\n\n",
+                  {{"S", "A", "x"}, {"T", "B", "y"}}, "[S]\n\nA=x\n\n\n[T]\nB=y\n\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileWrite, NothingWrittenGivesTheSameBytes) {
+    const std::string file = "\r\n[S]\n K = v \r; x\r\n\r\n[T\n=\n\xFF\x83";
+    EXPECT_EQ(ProfileDocument(file).bytes(), file);
+}
+
+TEST(ProfileWrite, ReadsSeeEarlierWrites) {
+    ProfileDocument document("[S]\nK=1\n");
+    document.write("S", "K", "\"2\"");
+    document.write("s", "new", " 3 ");
+    document.write("T", "K", "4");
+    EXPECT_EQ(document.read("S", "K", " "), "2");
+    EXPECT_EQ(document.read("S", "NEW", " "), "3");
+    EXPECT_EQ(document.read("t", "k", " "), "4");
+}
+
+}  // namespace
+}  // namespace jnx

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace jnx::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    TempDir(TempDir&&) = delete;
+    TempDir& operator=(TempDir&&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+    // A path inside the folder, as the byte string the file layer takes.
+    [[nodiscard]] std::string file(std::string_view name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
+
+// The names in a folder, sorted; to see that no temporary file was left behind.
+std::string ListFolder(const std::filesystem::path& folder);
+
+// The sample settings file shipped with the program.
+std::string SampleSettingsPath();
+
+}  // namespace jnx::test
