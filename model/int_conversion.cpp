@@ -78,6 +78,8 @@ std::int32_t StrToInt(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
-Text IntToStr(std::int32_t value) { return std::to_string(value); }
+Text IntToStr(std::int32_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace jnx

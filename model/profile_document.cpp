@@ -15,7 +15,9 @@ constexpr bool IsBlank(char c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
 }
 
-constexpr bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+constexpr bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
+}
 
 std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begin,
                                          std::size_t end) {
@@ -73,13 +75,15 @@ std::string_view Unquote(std::string_view value) {
 // What a read returns for a value that stands in the file after "key=".
 Text ValueAsRead(std::string_view raw) {
     const auto [begin, end] = Trim(raw, 0, raw.size());
-    return Text(Limit(Unquote(CutAtNul(raw.substr(begin, end - begin))),
-                      ProfileDocument::kMaxValueLength));
+    return Text(
+        Limit(Unquote(CutAtNul(raw.substr(begin, end - begin))), ProfileDocument::kMaxValueLength));
 }
 
 }  // namespace
 
-ProfileDocument::ProfileDocument(std::string bytes) : original_(std::move(bytes)) { parse(); }
+ProfileDocument::ProfileDocument(std::string bytes) : original_(std::move(bytes)) {
+    parse();
+}
 
 void ProfileDocument::parse() {
     const std::string_view text = original_;
@@ -98,8 +102,7 @@ void ProfileDocument::parse() {
     while (pos < text.size()) {
         Line line;
         line.begin = pos;
-        const auto* found =
-            std::find_if(text.data() + pos, text.data() + text.size(), IsLineBreak);
+        const auto* found = std::find_if(text.data() + pos, text.data() + text.size(), IsLineBreak);
         line.end = static_cast<std::size_t>(found - text.data());
         line.next = line.end;
         if (line.next < text.size()) {

@@ -51,10 +51,10 @@ private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     struct Line {
-        std::size_t begin = 0;       // first byte of the line
-        std::size_t end = 0;         // end of its content, before the line break
-        std::size_t next = 0;        // first byte after its line break
-        std::size_t nameBegin = 0;   // key or section name, trimmed
+        std::size_t begin = 0;      // first byte of the line
+        std::size_t end = 0;        // end of its content, before the line break
+        std::size_t next = 0;       // first byte after its line break
+        std::size_t nameBegin = 0;  // key or section name, trimmed
         std::size_t nameEnd = 0;
         std::size_t valueBegin = 0;  // key lines: the value, trimmed
         std::size_t valueEnd = 0;
@@ -71,7 +71,7 @@ private:
         std::size_t header = 0;     // line index of the "[name]" line (kNone for new ones)
         std::size_t firstLine = 0;  // lines after the header up to the next header
         std::size_t endLine = 0;
-        std::string name;           // as written by the first write (new sections only)
+        std::string name;  // as written by the first write (new sections only)
         bool indexed = false;
         std::unordered_map<std::string, std::size_t> keys;  // folded name -> first key line
         std::size_t lastKeyLine = kNone;

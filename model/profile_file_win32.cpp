@@ -22,9 +22,8 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
                        std::string_view defaultValue) {
     std::vector<char> buffer(kReadBufferSize);
     const DWORD length = GetPrivateProfileStringA(
-        std::string(section).c_str(), std::string(key).c_str(),
-        std::string(defaultValue).c_str(), buffer.data(), static_cast<DWORD>(buffer.size()),
-        path_.c_str());
+        std::string(section).c_str(), std::string(key).c_str(), std::string(defaultValue).c_str(),
+        buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
     return Text(buffer.data(), length);
 }
 

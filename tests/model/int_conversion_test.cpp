@@ -15,7 +15,9 @@ struct Accepted {
     std::int32_t value;
 };
 
-void PrintTo(const Accepted& accepted, std::ostream* out) { *out << '"' << accepted.text << '"'; }
+void PrintTo(const Accepted& accepted, std::ostream* out) {
+    *out << '"' << accepted.text << '"';
+}
 
 class StrToIntAccepts : public ::testing::TestWithParam<Accepted> {};
 
@@ -23,22 +25,23 @@ TEST_P(StrToIntAccepts, GivesTheValue) {
     EXPECT_EQ(StrToInt(GetParam().text), GetParam().value) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, StrToIntAccepts,
-    ::testing::Values(
-        // Decimal, with the blanks and signs allowed before it.
-        Accepted{"0", 0}, Accepted{"7", 7}, Accepted{"012", 12}, Accepted{"   5", 5},
-        Accepted{"+5", 5}, Accepted{"-5", -5}, Accepted{" -0", 0},
-        Accepted{"2147483647", 2147483647}, Accepted{"-2147483648", INT32_MIN},
-        Accepted{"00000000000000000042", 42},
-        // Hexadecimal after each of its prefixes, letters in either case.
-        Accepted{"$10", 16}, Accepted{"x1f", 31}, Accepted{"X1F", 31}, Accepted{"0x10", 16},
-        Accepted{"0XaB", 171}, Accepted{"$7FFFFFFF", 2147483647}, Accepted{"$000000001", 1},
-        // Eight digits are a two's-complement value.
-        Accepted{"$80000000", INT32_MIN}, Accepted{"$FFFFFFFF", -1},
-        // A sign before a hexadecimal number applies to it.
-        Accepted{"+$10", 16}, Accepted{"-$10", -16}, Accepted{"-$FFFFFFFF", 1},
-        Accepted{"  -0x7FFFFFFF", -2147483647}));
+INSTANTIATE_TEST_SUITE_P(Texts, StrToIntAccepts,
+                         ::testing::Values(
+                             // Decimal, with the blanks and signs allowed before it.
+                             Accepted{"0", 0}, Accepted{"7", 7}, Accepted{"012", 12},
+                             Accepted{"   5", 5}, Accepted{"+5", 5}, Accepted{"-5", -5},
+                             Accepted{" -0", 0}, Accepted{"2147483647", 2147483647},
+                             Accepted{"-2147483648", INT32_MIN},
+                             Accepted{"00000000000000000042", 42},
+                             // Hexadecimal after each of its prefixes, letters in either case.
+                             Accepted{"$10", 16}, Accepted{"x1f", 31}, Accepted{"X1F", 31},
+                             Accepted{"0x10", 16}, Accepted{"0XaB", 171},
+                             Accepted{"$7FFFFFFF", 2147483647}, Accepted{"$000000001", 1},
+                             // Eight digits are a two's-complement value.
+                             Accepted{"$80000000", INT32_MIN}, Accepted{"$FFFFFFFF", -1},
+                             // A sign before a hexadecimal number applies to it.
+                             Accepted{"+$10", 16}, Accepted{"-$10", -16}, Accepted{"-$FFFFFFFF", 1},
+                             Accepted{"  -0x7FFFFFFF", -2147483647}));
 
 class StrToIntRejects : public ::testing::TestWithParam<std::string> {};
 
@@ -56,13 +59,15 @@ TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, StrToIntRejects,
-    ::testing::Values("", " ", "   ", "+", "-", "$", "x", "0x", "-$", "5 ", "5x", " 1 2", "+-5",
-                      "- 5", "\t5", "1.0", "2147483648", "-2147483649", "99999999999999999999",
-                      "$100000000", "$FFFFFFFFF", "-$80000000", "0x1G", "00x5",
-                      "\x82\x50",  // full-width digit one
-                      std::string("1\0" "2", 3)));
+INSTANTIATE_TEST_SUITE_P(Texts, StrToIntRejects,
+                         ::testing::Values("", " ", "   ", "+", "-", "$", "x", "0x", "-$", "5 ",
+                                           "5x", " 1 2", "+-5", "- 5", "\t5", "1.0", "2147483648",
+                                           "-2147483649", "99999999999999999999", "$100000000",
+                                           "$FFFFFFFFF", "-$80000000", "0x1G", "00x5",
+                                           "\x82\x50",  // full-width digit one
+                                           std::string("1\0"
+                                                       "2",
+                                                       3)));
 
 TEST(IntToStr, IsPlainDecimal) {
     EXPECT_EQ(IntToStr(0), "0");

@@ -65,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"TrailLetterIsNotFolded", "[S]\n\x83\x61=1\n\x83\x41=2\n", "S", "\x83\x41", " ",
                  "2"},
         ReadCase{"FullWidthLettersDoNotFold", "[S]\n\x82\x81=1\n", "S", "\x82\x60", "d", "d"},
-        ReadCase{"TrailBackslashInValue", "[S]\nK=C:\\\x83\x5C\n", "S", "K", " ",
-                 "C:\\\x83\x5C"},
+        ReadCase{"TrailBackslashInValue", "[S]\nK=C:\\\x83\x5C\n", "S", "K", " ", "C:\\\x83\x5C"},
         ReadCase{"FullWidthSpaceIsNoBlank", "[S]\nK=\x81\x40v\x81\x40\n", "S", "K", " ",
                  "\x81\x40v\x81\x40"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -79,8 +78,9 @@ TEST(ProfileRead, AtMost2047BytesArriveAndNeverHalfACharacter) {
     // A double-byte character across the limit is dropped whole.
     const std::string before(2046, 'a');
     EXPECT_EQ(ProfileDocument("[S]\nK=" + before + "\x83\x5C\n").read("S", "K", " "), before);
-    EXPECT_EQ(ProfileDocument("[S]\nK=" + std::string(2045, 'a') + "\x83\x5C\n").read("S", "K", " "),
-              std::string(2045, 'a') + "\x83\x5C");
+    EXPECT_EQ(
+        ProfileDocument("[S]\nK=" + std::string(2045, 'a') + "\x83\x5C\n").read("S", "K", " "),
+        std::string(2045, 'a') + "\x83\x5C");
 }
 
 struct WriteCase {
@@ -109,49 +109,68 @@ TEST_P(ProfileWrite, ChangesOnlyWhatItWrites) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileWrite,
     ::testing::Values(
-        WriteCase{"ValueReplacedInPlace", "[S]\r\n  K  =  old  \r\n; c\r\n",
-                  {{"S", "K", "new"}}, "[S]\r\n  K  =  new  \r\n; c\r\n"},
-        WriteCase{"EmptyValueFilled", "[S]\r\nK=\r\nL=   \r\n",
-                  {{"S", "K", "a"}, {"S", "L", "b"}}, "[S]\r\nK=a\r\nL=b   \r\n"},
-        WriteCase{"QuotedValueReplacedWhole", "[S]\nK=\"old\"\n", {{"S", "K", "new"}},
-                  "[S]\nK=new\n"},
-        WriteCase{"ValueWrittenVerbatim", "[S]\nK=1\n", {{"S", "K", " \"x\" "}},
-                  "[S]\nK= \"x\" \n"},
-        WriteCase{"KeyKeepsItsSpellingInTheFile", "[s]\nk=1\n", {{"S", "K", "2"}},
-                  "[s]\nk=2\n"},
-        WriteCase{"LastWriteWins", "[S]\nK=1\n", {{"S", "K", "2"}, {"S", "K", "3"}},
-                  "[S]\nK=3\n"},
-        WriteCase{"NewKeyAfterLastKeyLine", "[S]\r\nA=1\r\n; c\r\n\r\n[T]\r\nX=1\r\n",
+        WriteCase{"ValueReplacedInPlace",
+                  "[S]\r\n  K  =  old  \r\n; c\r\n",
+                  {{"S", "K", "new"}},
+                  "[S]\r\n  K  =  new  \r\n; c\r\n"},
+        WriteCase{"EmptyValueFilled",
+                  "[S]\r\nK=\r\nL=   \r\n",
+                  {{"S", "K", "a"}, {"S", "L", "b"}},
+                  "[S]\r\nK=a\r\nL=b   \r\n"},
+        WriteCase{
+            "QuotedValueReplacedWhole", "[S]\nK=\"old\"\n", {{"S", "K", "new"}}, "[S]\nK=new\n"},
+        WriteCase{
+            "ValueWrittenVerbatim", "[S]\nK=1\n", {{"S", "K", " \"x\" "}}, "[S]\nK= \"x\" \n"},
+        WriteCase{"KeyKeepsItsSpellingInTheFile", "[s]\nk=1\n", {{"S", "K", "2"}}, "[s]\nk=2\n"},
+        WriteCase{"LastWriteWins", "[S]\nK=1\n", {{"S", "K", "2"}, {"S", "K", "3"}}, "[S]\nK=3\n"},
+        WriteCase{"NewKeyAfterLastKeyLine",
+                  "[S]\r\nA=1\r\n; c\r\n\r\n[T]\r\nX=1\r\n",
                   {{"S", "B", "2"}, {"S", "C", "3"}},
                   "[S]\r\nA=1\r\nB=2\r\nC=3\r\n; c\r\n\r\n[T]\r\nX=1\r\n"},
-        WriteCase{"NewKeyInSectionWithoutKeys", "[S]\n; c\n[T]\n", {{"S", "B", "2"}},
+        WriteCase{"NewKeyInSectionWithoutKeys",
+                  "[S]\n; c\n[T]\n",
+                  {{"S", "B", "2"}},
                   "[S]\nB=2\n; c\n[T]\n"},
-        WriteCase{"NewSectionAtTheEnd", "[S]\nA=1\n", {{"T", "K", "v"}, {"T", "L", "w"}},
+        WriteCase{"NewSectionAtTheEnd",
+                  "[S]\nA=1\n",
+                  {{"T", "K", "v"}, {"T", "L", "w"}},
                   "[S]\nA=1\n[T]\nK=v\nL=w\n"},
         WriteCase{"NoFinalLineBreak", "[S]\r\nA=1", {{"S", "B", "2"}}, "[S]\r\nA=1\r\nB=2\r\n"},
-        WriteCase{"NoFinalLineBreakNewSection", "[S]\r\nA=1", {{"T", "K", "v"}},
+        WriteCase{"NoFinalLineBreakNewSection",
+                  "[S]\r\nA=1",
+                  {{"T", "K", "v"}},
                   "[S]\r\nA=1\r\n[T]\r\nK=v\r\n"},
-        WriteCase{"EmptyFile", "", {{"S", "K", "v"}, {"T", "K", "w"}},
-                  "[S]\r\nK=v\r\n[T]\r\nK=w\r\n"},
-        WriteCase{"NoLineBreakAtAllTakesCrLf", "; only a comment", {{"S", "K", "v"}},
+        WriteCase{
+            "EmptyFile", "", {{"S", "K", "v"}, {"T", "K", "w"}}, "[S]\r\nK=v\r\n[T]\r\nK=w\r\n"},
+        WriteCase{"NoLineBreakAtAllTakesCrLf",
+                  "; only a comment",
+                  {{"S", "K", "v"}},
                   "; only a comment\r\n[S]\r\nK=v\r\n"},
-        WriteCase{"NewLinesEndLikeTheFirstLine", "[S]\nA=1\r\nB=2\r\n", {{"S", "C", "3"}},
+        WriteCase{"NewLinesEndLikeTheFirstLine",
+                  "[S]\nA=1\r\nB=2\r\n",
+                  {{"S", "C", "3"}},
                   "[S]\nA=1\r\nB=2\r\nC=3\n"},
-        WriteCase{"CarriageReturnFile", "[S]\rA=1\r", {{"S", "B", "2"}, {"T", "K", "v"}},
+        WriteCase{"CarriageReturnFile",
+                  "[S]\rA=1\r",
+                  {{"S", "B", "2"}, {"T", "K", "v"}},
                   "[S]\rA=1\rB=2\r[T]\rK=v\r"},
-        WriteCase{"DuplicateSectionWritesTheFirst", "[S]\nK=1\n[S]\nK=2\n",
-                  {{"S", "K", "9"}, {"S", "N", "n"}}, "[S]\nK=9\nN=n\n[S]\nK=2\n"},
-        WriteCase{"DuplicateKeyWritesTheFirst", "[S]\nK=1\nK=2\n", {{"S", "K", "9"}},
-                  "[S]\nK=9\nK=2\n"},
-        WriteCase{"KeyBeforeAnySectionUntouched", "K=1\n[S]\n", {{"S", "K", "2"}},
-                  "K=1\n[S]\nK=2\n"},
+        WriteCase{"DuplicateSectionWritesTheFirst",
+                  "[S]\nK=1\n[S]\nK=2\n",
+                  {{"S", "K", "9"}, {"S", "N", "n"}},
+                  "[S]\nK=9\nN=n\n[S]\nK=2\n"},
+        WriteCase{
+            "DuplicateKeyWritesTheFirst", "[S]\nK=1\nK=2\n", {{"S", "K", "9"}}, "[S]\nK=9\nK=2\n"},
+        WriteCase{
+            "KeyBeforeAnySectionUntouched", "K=1\n[S]\n", {{"S", "K", "2"}}, "K=1\n[S]\nK=2\n"},
         WriteCase{"ForeignBytesKept",
                   "\xFF\xFE junk\r\n[S]\r\nK=1\r\n\x83\r\n\x80\xA0\xFD=\xFF\r\n[\x83\x5D]\r\n",
                   {{"S", "K", "2"}, {"\x83\x5D", "A", "\x95\x5C"}},
                   "\xFF\xFE junk\r\n[S]\r\nK=2\r\n\x83\r\n\x80\xA0\xFD=\xFF\r\n[\x83\x5D]\r\n"
                   "A=\x95\x5C\r\n"},
-        WriteCase{"BlankLinesBetweenSectionsStay", "[S]\n\nA=1\n\n\n[T]\n\n",
-                  {{"S", "A", "x"}, {"T", "B", "y"}}, "[S]\n\nA=x\n\n\n[T]\nB=y\n\n"}),
+        WriteCase{"BlankLinesBetweenSectionsStay",
+                  "[S]\n\nA=1\n\n\n[T]\n\n",
+                  {{"S", "A", "x"}, {"T", "B", "y"}},
+                  "[S]\n\nA=x\n\n\n[T]\nB=y\n\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileWrite, NothingWrittenGivesTheSameBytes) {

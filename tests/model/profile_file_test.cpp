@@ -70,8 +70,7 @@ TEST(ProfileFile, CommitWritesTheFileOnceInOneStep) {
     }
     profile.commit();
     EXPECT_EQ(counter.count(), 1);
-    EXPECT_EQ(test::ReadBytes(path),
-              "[S]\nK=1\nK0=98\nK1=99\nK2=93\nK3=94\nK4=95\nK5=96\nK6=97\n");
+    EXPECT_EQ(test::ReadBytes(path), "[S]\nK=1\nK0=98\nK1=99\nK2=93\nK3=94\nK4=95\nK5=96\nK6=97\n");
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
 
     // A commit without new writes leaves the file alone.

@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Code page 932 texts the tests use.
-const std::string kTansho = "\x92\x50\x8F\x9F";  // 単勝
+const std::string kTansho = "\x92\x50\x8F\x9F";   // 単勝
 const std::string kWakuren = "\x98\x67\x98\x41";  // 枠連
 const std::string kSapporo = "\x8E\x44\x96\x79";  // 札幌
 const std::string kKyoto = "\x8B\x9E\x93\x73";    // 京都
@@ -24,9 +24,9 @@ const std::string kKokura = "\x8F\xAC\x91\x71";   // 小倉
 const std::string kNotAnInteger =
     "'\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
 
-const std::array<const char*, 14> kKeyOrder = {"Active", "Type",  "Popularity", "Bb",  "R",
-                                               "Step",   "Total", "Bet",        "Odd", "Plus",
-                                               "Skip",   "MinOdd", "Maxstep",   "PN"};
+const std::array<const char*, 14> kKeyOrder = {"Active", "Type",   "Popularity", "Bb",  "R",
+                                               "Step",   "Total",  "Bet",        "Odd", "Plus",
+                                               "Skip",   "MinOdd", "Maxstep",    "PN"};
 
 // One group section as a save lays it out in a new file.
 std::string NewGroupSection(const std::string& name, const std::array<std::string, 14>& values,
@@ -41,14 +41,26 @@ std::string NewGroupSection(const std::string& name, const std::array<std::strin
 GroupSettings PlainGroup(int g) {
     GroupSettings group;
     group.active = g % 2 == 0;
-    group.fields = {kTansho, "1", kSapporo, std::to_string(g), "0", "0", "0",
-                    "0.0",   "500", "0",  "2.2",             "100", std::to_string(-g)};
+    group.fields = {kTansho, "1",   kSapporo, std::to_string(g), "0", "0", "0", "0.0", "500",
+                    "0",     "2.2", "100",    std::to_string(-g)};
     return group;
 }
 
 std::array<std::string, 14> PlainGroupInFile(int g) {
-    return {g % 2 == 0 ? "True" : "False", "T", "1", "1", std::to_string(g), "0", "0", "0",
-            "0.0", "500", "0", "2.2", "100", std::to_string(-g)};
+    return {g % 2 == 0 ? "True" : "False",
+            "T",
+            "1",
+            "1",
+            std::to_string(g),
+            "0",
+            "0",
+            "0",
+            "0.0",
+            "500",
+            "0",
+            "2.2",
+            "100",
+            std::to_string(-g)};
 }
 
 SettingsModel PlainModel() {
@@ -69,8 +81,8 @@ TEST(WriteIni, NewFileIsLaidOutInKeyOrder) {
 
     std::string expected;
     for (std::size_t g = 0; g < kGroupCount; ++g) {
-        expected += NewGroupSection(std::string(GroupName[g]), PlainGroupInFile(static_cast<int>(g)),
-                                    "\r\n");
+        expected += NewGroupSection(std::string(GroupName[g]),
+                                    PlainGroupInFile(static_cast<int>(g)), "\r\n");
     }
     expected += "[Dir]\r\nBetAutoRead=C:\\Bet\\\r\nPatData=C:\\\x83\x5C\\\r\n";
     expected += "[Options]\r\nOKStep=True\r\n";
@@ -101,8 +113,8 @@ TEST(WriteIni, ChangesOnlyTheValueBytesOfItsKeys) {
 
     SettingsModel model = PlainModel();
     model.group(0).active = true;
-    model.group(0).fields = {kWakuren, "4", kKyoto, "5", "0", "0", "100",
-                             "3.1",    "500", "0", "2.2", "100", "-300"};
+    model.group(0).fields = {kWakuren, "4",   kKyoto, "5",   "0",   "0",   "100",
+                             "3.1",    "500", "0",    "2.2", "100", "-300"};
     model.pauseText = "true";  // anything but "True" is saved as "False"
 
     test::TempDir dir;
@@ -126,8 +138,8 @@ TEST(WriteIni, ChangesOnlyTheValueBytesOfItsKeys) {
         "[Dir]\r\nBetAutoRead=C:\\Bet\\\r\nPatData=C:\\\x83\x5C\\\n"
         "[Options]\r\nOKStep=False\r\nExtra=x\n";
     for (std::size_t g = 1; g < kGroupCount; ++g) {
-        expected += NewGroupSection(std::string(GroupName[g]), PlainGroupInFile(static_cast<int>(g)),
-                                    "\n");
+        expected +=
+            NewGroupSection(std::string(GroupName[g]), PlainGroupInFile(static_cast<int>(g)), "\n");
     }
     EXPECT_EQ(test::ReadBytes(path), expected);
 
@@ -175,7 +187,9 @@ struct CourseCase {
     const char* saved;
 };
 
-void PrintTo(const CourseCase& c, std::ostream* out) { *out << "Bb=" << c.inFile; }
+void PrintTo(const CourseCase& c, std::ostream* out) {
+    *out << "Bb=" << c.inFile;
+}
 
 class CourseNumbers : public ::testing::TestWithParam<CourseCase> {};
 
@@ -201,8 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, CourseNumbers,
                          ::testing::Values(CourseCase{"8", kKyoto, "8"},
                                            CourseCase{"08", kKyoto, "8"},
                                            CourseCase{"$A", kKokura, "10"},
-                                           CourseCase{"0", "0", "0"},
-                                           CourseCase{"11", "11", "11"},
+                                           CourseCase{"0", "0", "0"}, CourseCase{"11", "11", "11"},
                                            CourseCase{"-3", "-3", "-3"},
                                            CourseCase{"012", "012", "012"},
                                            CourseCase{"2147483647", "2147483647", "2147483647"}));

@@ -36,14 +36,14 @@ TEST(Tables, LookUpsGoBothWaysAndMatchBytesExactly) {
         EXPECT_EQ(CourseNumberByName(*CourseNameByNumber(number)), number);
     }
     EXPECT_EQ(BetTypeNameByCode("W"), "\x98\x67\x98\x41");  // 枠連
-    EXPECT_EQ(CourseNameByNumber(8), "\x8B\x9E\x93\x73");  // 京都
+    EXPECT_EQ(CourseNameByNumber(8), "\x8B\x9E\x93\x73");   // 京都
 
     // Letter case, width and spelling all count.
     EXPECT_FALSE(BetTypeNameByCode("t"));
     EXPECT_FALSE(BetTypeNameByCode(" T"));
-    EXPECT_FALSE(BetTypeCodeByName("\xB2\xC4\xDE"));          // ﾜｲﾄﾞ, half-width
-    EXPECT_FALSE(CourseNumberByName("\x8B\x9E\x93\x73 "));    // 京都 and a blank
-    EXPECT_FALSE(CourseNumberByName("\x8B\x9E"));             // 京 alone
+    EXPECT_FALSE(BetTypeCodeByName("\xB2\xC4\xDE"));        // ﾜｲﾄﾞ, half-width
+    EXPECT_FALSE(CourseNumberByName("\x8B\x9E\x93\x73 "));  // 京都 and a blank
+    EXPECT_FALSE(CourseNumberByName("\x8B\x9E"));           // 京 alone
     EXPECT_FALSE(CourseNumberByName(""));
 }
 

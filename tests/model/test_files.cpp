@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate =
-            fs::temp_directory_path() / ("jnx-test-" + std::to_string(random()));
+        fs::path candidate = fs::temp_directory_path() / ("jnx-test-" + std::to_string(random()));
         if (fs::create_directory(candidate)) {
             path_ = std::move(candidate);
             return;
@@ -29,7 +28,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(std::string_view name) const { return (path_ / name).string(); }
+std::string TempDir::file(std::string_view name) const {
+    return (path_ / name).string();
+}
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -60,6 +61,8 @@ std::string ListFolder(const fs::path& folder) {
     return list;
 }
 
-std::string SampleSettingsPath() { return JNX_SAMPLE_SETTINGS; }
+std::string SampleSettingsPath() {
+    return JNX_SAMPLE_SETTINGS;
+}
 
 }  // namespace jnx::test

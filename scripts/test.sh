@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the whole suite, then
+# the model's tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+ensure_packages "${PACKAGES[@]}"
+configure
+cmake --build "$BUILD_DIR" -j "$JOBS"
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+
+SANITIZE_DIR="$BUILD_DIR-sanitize"
+cmake -S "$ROOT" -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DJNX_SANITIZE=ON \
+    -DJNX_BUILD_APP=OFF -DJNX_BUILD_BENCHMARKS=OFF
+cmake --build "$SANITIZE_DIR" -j "$JOBS"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS" -L model
