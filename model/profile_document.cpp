@@ -88,15 +88,10 @@ ProfileDocument::ProfileDocument(std::string bytes) : original_(std::move(bytes)
 void ProfileDocument::parse() {
     const std::string_view text = original_;
 
+    // Lines the writes add end like the file's first line; CR LF when it has none.
     const std::size_t firstBreak = text.find_first_of("\r\n");
-    if (firstBreak == std::string_view::npos) {
-        newline_ = "\r\n";
-    } else if (text[firstBreak] == '\r' && firstBreak + 1 < text.size() &&
-               text[firstBreak + 1] == '\n') {
-        newline_ = "\r\n";
-    } else {
-        newline_ = std::string(1, text[firstBreak]);
-    }
+    const bool lone = firstBreak != std::string_view::npos && text.substr(firstBreak, 2) != "\r\n";
+    newline_ = lone ? std::string(1, text[firstBreak]) : std::string("\r\n");
 
     std::size_t pos = 0;
     while (pos < text.size()) {
