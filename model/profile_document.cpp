@@ -19,6 +19,16 @@ constexpr bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
+// End of the line that starts at `pos`: its first CR or LF, or the end of the text.
+std::size_t LineEnd(std::string_view text, std::size_t pos) {
+    const char* const begin = text.data() + pos;
+    const std::size_t rest = text.size() - pos;
+    const void* lf = std::memchr(begin, '\n', rest);
+    const std::size_t toLf = lf != nullptr ? static_cast<const char*>(lf) - begin : rest;
+    const void* cr = std::memchr(begin, '\r', toLf);
+    return pos + (cr != nullptr ? static_cast<const char*>(cr) - begin : toLf);
+}
+
 std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begin,
                                          std::size_t end) {
     while (begin < end && IsBlank(text[begin])) {
@@ -93,12 +103,12 @@ void ProfileDocument::parse() {
     const bool lone = firstBreak != std::string_view::npos && text.substr(firstBreak, 2) != "\r\n";
     newline_ = lone ? std::string(1, text[firstBreak]) : std::string("\r\n");
 
+    lines_.reserve(text.size() / 32 + 1);
     std::size_t pos = 0;
     while (pos < text.size()) {
         Line line;
         line.begin = pos;
-        const auto* found = std::find_if(text.data() + pos, text.data() + text.size(), IsLineBreak);
-        line.end = static_cast<std::size_t>(found - text.data());
+        line.end = LineEnd(text, pos);
         line.next = line.end;
         if (line.next < text.size()) {
             line.next += (text[line.next] == '\r' && line.next + 1 < text.size() &&
@@ -226,7 +236,8 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
 
 std::string ProfileDocument::bytes() const {
     // Every change is a splice at an offset of the original bytes: a replaced value
-    // range, or new key lines after the line break of a section's last key line.
+    // range, or new key lines after the line break that ends a section's last key line
+    // (or its header).
     struct Splice {
         std::size_t offset;
         std::size_t skip;  // original bytes the splice replaces
@@ -242,6 +253,7 @@ std::string ProfileDocument::bytes() const {
     }
     std::size_t extra = 0;
     for (const Section& section : sections_) {
+        extra += section.name.size() + 2 + newline_.size() * 2;
         for (const AddedKey& added : section.added) {
             extra += added.key.size() + added.value.size() + 1 + newline_.size();
         }
@@ -256,14 +268,17 @@ std::string ProfileDocument::bytes() const {
     });
 
     std::string out;
-    out.reserve(original_.size() + extra + 64);
+    out.reserve(original_.size() + extra);
     const auto endsWithBreak = [&out] { return out.empty() || IsLineBreak(out.back()); };
+    // Added key lines, each after a line break, so that nothing runs into the line before.
     const auto appendKeys = [&](const Section& section) {
-        if (!endsWithBreak()) {
-            out += newline_;
-        }
+        bool first = true;
         for (const AddedKey& added : section.added) {
-            out.append(added.key).append("=").append(added.value).append(newline_);
+            if (!first || !endsWithBreak()) {
+                out += newline_;
+            }
+            first = false;
+            out.append(added.key).append("=").append(added.value);
         }
     };
 
@@ -275,6 +290,11 @@ std::string ProfileDocument::bytes() const {
             out += *splice.value;
         } else {
             appendKeys(*splice.section);
+            // A lone CR before an old LF would read as one break and swallow the line
+            // the LF ends; where the file mixes endings like that, end with CR LF.
+            const bool merges =
+                newline_ == "\r" && pos < original_.size() && original_[pos] == '\n';
+            out += merges ? std::string_view("\r\n") : std::string_view(newline_);
         }
     }
     out.append(original_, pos, std::string::npos);
@@ -286,8 +306,9 @@ std::string ProfileDocument::bytes() const {
         if (!endsWithBreak()) {
             out += newline_;
         }
-        out.append("[").append(section.name).append("]").append(newline_);
+        out.append("[").append(section.name).append("]");
         appendKeys(section);
+        out += newline_;
     }
     return out;
 }

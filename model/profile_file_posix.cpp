@@ -148,7 +148,8 @@ bool ReplaceContents(const fs::path& file, std::string_view bytes) {
 enum class ReadResult { Read, Missing, Failed };
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
