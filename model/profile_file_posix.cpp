@@ -158,7 +158,8 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         result = ReadResult::Failed;
     } else {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
+        // One byte more than the file holds, so that the end shows without growing.
+        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
         std::size_t size = 0;
         for (;;) {
             if (size == bytes.size()) {
