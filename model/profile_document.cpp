@@ -1,6 +1,7 @@
 #include "profile_document.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <tuple>
 
@@ -52,6 +53,27 @@ std::string Fold(std::string_view name) {
         pos += length;
     }
     return folded;
+}
+
+// The name with its ASCII letters lower-cased, hashed (FNV-1a) without building it.
+std::uint64_t FoldedHash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (std::size_t pos = 0; pos < name.size();) {
+        const std::size_t length = cp932::CharLength(name, pos);
+        for (std::size_t i = 0; i < length; ++i) {
+            char c = name[pos + i];
+            if (length == 1 && c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        }
+        pos += length;
+    }
+    return hash;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Fold(a) == Fold(b);
 }
 
 // At most kMaxValueLength bytes, never half a double-byte character.
@@ -165,10 +187,20 @@ void ProfileDocument::indexKeys(Section& section) {
     section.indexed = true;
     for (std::size_t i = section.firstLine; i < section.endLine; ++i) {
         if (lines_[i].kind == Line::Kind::Key) {
-            section.keys.emplace(Fold(lineName(lines_[i])), i);
+            section.keys.push_back({FoldedHash(lineName(lines_[i])), i});
             section.lastKeyLine = i;
         }
     }
+}
+
+std::size_t ProfileDocument::findKey(const Section& section, std::string_view key) const {
+    const std::uint64_t hash = FoldedHash(key);
+    for (const auto& [keyHash, line] : section.keys) {
+        if (keyHash == hash && SameName(lineName(lines_[line]), key)) {
+            return line;
+        }
+    }
+    return kNone;
 }
 
 ProfileDocument::Section* ProfileDocument::findSection(std::string_view name) {
@@ -186,17 +218,16 @@ ProfileDocument::Section* ProfileDocument::findSection(std::string_view name) {
 Text ProfileDocument::read(std::string_view section, std::string_view key,
                            std::string_view defaultValue) {
     if (Section* found = findSection(section)) {
-        const std::string foldedKey = Fold(key);
-        if (const auto line = found->keys.find(foldedKey); line != found->keys.end()) {
-            if (const auto written = replaced_.find(line->second); written != replaced_.end()) {
+        if (const std::size_t line = findKey(*found, key); line != kNone) {
+            if (const auto written = replaced_.find(line); written != replaced_.end()) {
                 return ValueAsRead(written->second);
             }
-            const Line& keyLine = lines_[line->second];
+            const Line& keyLine = lines_[line];
             return ValueAsRead(std::string_view(original_).substr(
                 keyLine.valueBegin, keyLine.valueEnd - keyLine.valueBegin));
         }
         for (const AddedKey& added : found->added) {
-            if (Fold(added.key) == foldedKey) {
+            if (SameName(added.key, key)) {
                 return ValueAsRead(added.value);
             }
         }
@@ -220,13 +251,12 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
         sections_.push_back(std::move(added));
         found = &sections_.back();
     }
-    const std::string foldedKey = Fold(key);
-    if (const auto line = found->keys.find(foldedKey); line != found->keys.end()) {
-        replaced_[line->second] = std::string(value);
+    if (const std::size_t line = findKey(*found, key); line != kNone) {
+        replaced_[line] = std::string(value);
         return;
     }
     for (AddedKey& added : found->added) {
-        if (Fold(added.key) == foldedKey) {
+        if (SameName(added.key, key)) {
             added.value = std::string(value);
             return;
         }

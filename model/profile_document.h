@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,7 +74,8 @@ private:
         std::size_t endLine = 0;
         std::string name;  // as written by the first write (new sections only)
         bool indexed = false;
-        std::unordered_map<std::string, std::size_t> keys;  // folded name -> first key line
+        // Key lines in file order with the hash of their folded names; the first match wins.
+        std::vector<std::pair<std::uint64_t, std::size_t>> keys;
         std::size_t lastKeyLine = kNone;
         std::vector<AddedKey> added;
     };
@@ -81,6 +83,7 @@ private:
     void parse();
     void indexKeys(Section& section);
     Section* findSection(std::string_view name);
+    [[nodiscard]] std::size_t findKey(const Section& section, std::string_view key) const;
     std::string_view lineName(const Line& line) const;
 
     std::string original_;
