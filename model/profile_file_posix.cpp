@@ -74,8 +74,10 @@ private:
 
 std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string stem =
-        "." + target.filename().string() + ".tmp-" + std::to_string(::getpid());
+    const std::string stem = std::string(".")
+                                 .append(target.filename().string())
+                                 .append(".tmp-")
+                                 .append(std::to_string(::getpid()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = (folder / (stem + "-" + std::to_string(attempt))).string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -1,0 +1,381 @@
+// Load and save of the settings file (ReadIni then WriteIni) against its floor: the bare
+// file calls any such save needs, with no parsing at all. Each runs on the sample file
+// and on the sample padded to about 1 MB with keys of other programs, and the output ends
+// with the ratio of the two for each file.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "profile_file.h"
+#include "settings_file.h"
+#include "settings_model.h"
+#include "tables.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void FailWithErrno(const std::string& what, int error = errno) {
+    throw std::system_error(error, std::generic_category(), what);
+}
+
+// Reads a whole file the way the save reads it: open, fstat, read to the end, close.
+std::string ReadAll(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        FailWithErrno("open " + path);
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        FailWithErrno("fstat " + path, error);
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t size = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            FailWithErrno("read " + path, error);
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+        if (size == bytes.size()) {
+            bytes.resize(size * 2);
+        }
+    }
+    ::close(fd);
+    bytes.resize(size);
+    return bytes;
+}
+
+// Writes `bytes` to a file that must not exist yet and flushes it to disk.
+void WriteNewFileSynced(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        FailWithErrno("open " + path);
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0) {
+            const int error = errno;
+            ::close(fd);
+            FailWithErrno("write " + path, error);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        FailWithErrno("fsync " + path);
+    }
+}
+
+// --- the padded settings file -------------------------------------------------------
+
+constexpr std::string_view kYen = "\x89\x7E";                   // 円
+constexpr std::string_view kHit = "\x93\x49\x92\x86";           // 的中
+constexpr std::string_view kMiss = "\x95\x73\x93\x49\x92\x86";  // 不的中
+constexpr int kPaddingLines = 20000;
+constexpr int kLinesPerGroup = 100;  // the rest goes to [Log]
+
+// The number with leading zeros to `width` digits.
+std::string Padded(int number, std::size_t width) {
+    const std::string digits = std::to_string(number);
+    return std::string(width - std::min(width, digits.size()), '0') + digits;
+}
+
+// One bet as the betting tool logs it, e.g. "2026/12/06 東京11R 馬連 3-7 1200円 的中".
+std::string BetRecord(int n) {
+    std::string line = "2026/" + Padded(n % 12 + 1, 2) + "/" + Padded(n % 28 + 1, 2) + " ";
+    line.append(jnx::CourseCode[static_cast<std::size_t>(n) % jnx::CourseCode.size()]);
+    line.append(std::to_string(n % 12 + 1)).append("R ");
+    line.append(jnx::BetTypeCode[static_cast<std::size_t>(n) % jnx::BetTypeCode.size()].name);
+    line.append(" ").append(std::to_string(n % 8 + 1)).append("-");
+    line.append(std::to_string(n % 8 + 9)).append(" ");
+    line.append(std::to_string((n * 37 % 50 + 1) * 100)).append(kYen).append(" ");
+    line.append(n % 3 == 0 ? kHit : kMiss);
+    return line;
+}
+
+// The sample with kLinesPerGroup "RecordNNN=" lines at the end of every group section and
+// the rest of kPaddingLines as "EntryNNNNN=" lines in a [Log] section at the end.
+std::string PadSample(const std::string& sample) {
+    constexpr std::string_view kBreak = "\r\n";
+    std::string out;
+    out.reserve(sample.size() + static_cast<std::size_t>(kPaddingLines) * 56);
+    std::string blanks;  // blank lines held back so that padding goes before them
+    bool inGroup = false;
+    int written = 0;
+    const auto padGroup = [&] {
+        for (int i = 1; i <= kLinesPerGroup; ++i, ++written) {
+            out.append("Record").append(Padded(i, 3)).append("=").append(BetRecord(written));
+            out.append(kBreak);
+        }
+    };
+    for (std::size_t pos = 0; pos < sample.size();) {
+        std::size_t end = sample.find(kBreak, pos);
+        end = end == std::string::npos ? sample.size() : end + kBreak.size();
+        const std::string_view line = std::string_view(sample).substr(pos, end - pos);
+        pos = end;
+        if (line == kBreak) {
+            blanks.append(line);
+            continue;
+        }
+        if (line.front() == '[') {
+            if (inGroup) {
+                padGroup();
+            }
+            inGroup = line.starts_with("[Group");
+        }
+        out.append(blanks).append(line);
+        blanks.clear();
+    }
+    if (inGroup) {
+        padGroup();
+    }
+    out.append(blanks);
+    out.append("[Log]").append(kBreak);
+    for (int n = 1; written < kPaddingLines; ++n, ++written) {
+        out.append("Entry").append(Padded(n, 5)).append("=").append(BetRecord(written));
+        out.append(kBreak);
+    }
+    return out;
+}
+
+// --- the files the benchmarks work on -----------------------------------------------
+
+enum class Fixture { Sample, Padded };
+
+// A temporary folder holding a copy of the sample and the padded sample, each in its
+// own folder as "Jnx.ini"; removed at exit.
+class BenchFiles {
+public:
+    BenchFiles() {
+        std::string pattern = (fs::temp_directory_path() / "jnx-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            FailWithErrno("mkdtemp");
+        }
+        folder_ = pattern;
+        const std::string sample = ReadAll(JNX_SAMPLE_SETTINGS);
+        sample_ = Create("sample", sample);
+        padded_ = Create("padded", PadSample(sample));
+    }
+    ~BenchFiles() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    BenchFiles(const BenchFiles&) = delete;
+    BenchFiles& operator=(const BenchFiles&) = delete;
+    BenchFiles(BenchFiles&&) = delete;
+    BenchFiles& operator=(BenchFiles&&) = delete;
+
+    [[nodiscard]] const std::string& path(Fixture fixture) const {
+        return fixture == Fixture::Sample ? sample_ : padded_;
+    }
+
+private:
+    [[nodiscard]] std::string Create(const std::string& name, std::string_view bytes) const {
+        const fs::path folder = folder_ / name;
+        fs::create_directory(folder);
+        std::string path = (folder / "Jnx.ini").string();
+        WriteNewFileSynced(path, bytes);
+        // One load and save first: it rewrites the values the editor normalises (an
+        // "Active=true" becomes "False"), so that every timed save writes the same bytes.
+        jnx::SettingsModel model;
+        jnx::ReadIni(model, path);
+        jnx::WriteIni(model, path);
+        return path;
+    }
+
+    fs::path folder_;
+    std::string sample_;
+    std::string padded_;
+};
+
+const BenchFiles& Files() {
+    static const BenchFiles files;
+    return files;
+}
+
+// Counts the file replacements the save makes while it is alive.
+class ReplacementCounter {
+public:
+    ReplacementCounter() {
+        jnx::ProfileFile::setReplaceHookForTesting([this](const std::string&) {
+            ++count_;
+            return true;
+        });
+    }
+    ~ReplacementCounter() { jnx::ProfileFile::setReplaceHookForTesting({}); }
+    ReplacementCounter(const ReplacementCounter&) = delete;
+    ReplacementCounter& operator=(const ReplacementCounter&) = delete;
+    ReplacementCounter(ReplacementCounter&&) = delete;
+    ReplacementCounter& operator=(ReplacementCounter&&) = delete;
+
+    [[nodiscard]] long count() const { return count_; }
+
+private:
+    long count_ = 0;
+};
+
+// --- benchmarks ---------------------------------------------------------------------
+
+void BM_LoadSave(benchmark::State& state, Fixture fixture) {
+    const std::string& path = Files().path(fixture);
+    const ReplacementCounter replacements;
+    jnx::SettingsModel model;
+    for ([[maybe_unused]] auto _ : state) {
+        jnx::ReadIni(model, path);
+        jnx::WriteIni(model, path);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
+    // A save replaces the file exactly once: this must read 1.
+    state.counters["files_written"] = benchmark::Counter(static_cast<double>(replacements.count()),
+                                                         benchmark::Counter::kAvgIterations);
+}
+
+// The same bytes read, written to a new file in the same folder, flushed to disk and
+// renamed over the original, as the save does; only the folder's own fsync after the
+// rename is left out.
+void BM_Floor(benchmark::State& state, Fixture fixture) {
+    const std::string& path = Files().path(fixture);
+    const std::string temporary = path + ".floor";
+    for ([[maybe_unused]] auto _ : state) {
+        const std::string bytes = ReadAll(path);
+        WriteNewFileSynced(temporary, bytes);
+        if (::rename(temporary.c_str(), path.c_str()) != 0) {
+            state.SkipWithError("rename failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
+}
+
+// Wall-clock time: most of a save is spent waiting for the disk.
+void Timed(benchmark::internal::Benchmark* bench) {
+    bench->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
+BENCHMARK_CAPTURE(BM_LoadSave, sample, Fixture::Sample)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_Floor, sample, Fixture::Sample)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_LoadSave, padded, Fixture::Padded)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_Floor, padded, Fixture::Padded)->Apply(Timed);
+
+// Console output as usual, remembering each benchmark's time (the median when the runs
+// are repeated) to print the ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter()
+        : ConsoleReporter(::isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) {
+                continue;
+            }
+            // "BM_LoadSave/sample", as BENCHMARK_CAPTURE names it.
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                medians_[name] = run.GetAdjustedRealTime();
+            } else if (run.run_type == Run::RT_Iteration && medians_.count(name) == 0) {
+                times_[name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // For each file whose two benchmarks both ran.
+    void PrintRatios() const {
+        for (const char* fixture : {"sample", "padded"}) {
+            const double ours = Time(std::string("BM_LoadSave/") + fixture);
+            const double floor = Time(std::string("BM_Floor/") + fixture);
+            if (ours > 0 && floor > 0) {
+                std::cout << "ratio " << fixture << ": ReadIni+WriteIni / floor = " << std::fixed
+                          << std::setprecision(2) << ours / floor << "\n";
+            }
+        }
+    }
+
+private:
+    [[nodiscard]] double Time(const std::string& name) const {
+        if (const auto found = medians_.find(name); found != medians_.end()) {
+            return found->second;
+        }
+        const auto found = times_.find(name);
+        return found == times_.end() ? 0.0 : found->second;
+    }
+
+    std::map<std::string, double> times_;
+    std::map<std::string, double> medians_;
+};
+
+// What the benchmarks rely on: a save of the loaded model replaces the file exactly once
+// and, after the first save, writes back the same bytes.
+bool CheckSaves() {
+    bool ok = true;
+    for (const Fixture fixture : {Fixture::Sample, Fixture::Padded}) {
+        const std::string& path = Files().path(fixture);
+        const std::string before = ReadAll(path);
+        jnx::SettingsModel model;
+        jnx::ReadIni(model, path);
+        const ReplacementCounter replacements;
+        jnx::WriteIni(model, path);
+        const bool same = ReadAll(path) == before;
+        std::cout << "check: one save of " << path << " (" << before.size()
+                  << " bytes) replaced it " << replacements.count() << " time(s), "
+                  << (same ? "same bytes" : "BYTES CHANGED") << "\n";
+        ok = ok && replacements.count() == 1 && same;
+    }
+    std::cout << std::flush;  // before the library's own report on stderr
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    try {
+        if (!CheckSaves()) {
+            std::cerr << "check failed: a save must replace the file once and keep its bytes\n";
+            return 1;
+        }
+        RatioReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+        reporter.PrintRatios();
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
+        return 1;
+    }
+}
