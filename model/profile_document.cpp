@@ -187,7 +187,7 @@ void ProfileDocument::indexKeys(Section& section) {
     section.indexed = true;
     for (std::size_t i = section.firstLine; i < section.endLine; ++i) {
         if (lines_[i].kind == Line::Kind::Key) {
-            section.keys.push_back({FoldedHash(lineName(lines_[i])), i});
+            section.keys.emplace_back(FoldedHash(lineName(lines_[i])), i);
             section.lastKeyLine = i;
         }
     }
