@@ -70,19 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "\x81\x40v\x81\x40"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ProfileRead, AtMost2047BytesArriveAndNeverHalfACharacter) {
-    const std::string exact(2047, 'a');
-    EXPECT_EQ(ProfileDocument("[S]\nK=" + exact + "b\n").read("S", "K", " "), exact);
-    EXPECT_EQ(ProfileDocument("[S]\nK=" + exact + "\n").read("S", "K", " "), exact);
-
-    // A double-byte character across the limit is dropped whole.
-    const std::string before(2046, 'a');
-    EXPECT_EQ(ProfileDocument("[S]\nK=" + before + "\x83\x5C\n").read("S", "K", " "), before);
-    EXPECT_EQ(
-        ProfileDocument("[S]\nK=" + std::string(2045, 'a') + "\x83\x5C\n").read("S", "K", " "),
-        std::string(2045, 'a') + "\x83\x5C");
-}
-
 struct WriteCase {
     const char* name;
     std::string file;

@@ -284,20 +284,6 @@ TEST(ReadIni, SampleFileLoadsAndSavesItsForeignLinesUnchanged) {
         << "only Active=true of group 2 should have become Active=False";
 }
 
-TEST(WriteIni, FailedSaveLeavesTheFileAsItWas) {
-    test::TempDir dir;
-    const std::string path = dir.file("Jnx.ini");
-    WriteIni(PlainModel(), path);
-    const std::string before = test::ReadBytes(path);
-    ProfileFile::setReplaceHookForTesting([](const std::string&) { return false; });
-    SettingsModel changed = PlainModel();
-    changed.group(0).fields[kTotalField] = "999";
-    EXPECT_THROW(WriteIni(changed, path), WriteError);
-    ProfileFile::setReplaceHookForTesting({});
-    EXPECT_EQ(test::ReadBytes(path), before);
-    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
-}
-
 TEST(SettingsPath, FolderPartFindsTheLastRealSeparator) {
     EXPECT_EQ(FolderPart("C:\\Tools\\Jnx.exe", '\\'), "C:\\Tools\\");
     // ソ (83 5C) ends the folder name: its trail byte is no separator.
