@@ -12,9 +12,4 @@ std::size_t FindLastChar(std::string_view text, char ch) {
     return found;
 }
 
-bool EndsWithChar(std::string_view text, char ch) {
-    std::size_t pos = FindLastChar(text, ch);
-    return pos != std::string_view::npos && pos + 1 == text.size();
-}
-
 }  // namespace jnx::cp932

@@ -22,7 +22,4 @@ constexpr std::size_t CharLength(std::string_view text, std::size_t pos) {
 // npos when there is none.
 std::size_t FindLastChar(std::string_view text, char ch);
 
-// True when the text's last character is the single byte `ch` (not a trail byte).
-bool EndsWithChar(std::string_view text, char ch);
-
 }  // namespace jnx::cp932

@@ -45,9 +45,6 @@ public:
     // The file's bytes with every write applied.
     [[nodiscard]] std::string bytes() const;
 
-    // The bytes the document was made from.
-    [[nodiscard]] const std::string& original() const { return original_; }
-
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 

@@ -40,8 +40,6 @@ public:
     // Puts every write into the file. Throws WriteError ("<path> に書き込めません").
     void commit();
 
-    [[nodiscard]] const std::string& path() const { return path_; }
-
     // Test seam of the in-memory implementation: called once per file replacement, after
     // the temporary file is written and flushed and before it is renamed over the
     // settings file. Returning false makes the commit fail at that point. An empty
