@@ -1,26 +1,21 @@
-// Loads the settings file that lies beside the executable and reports what it holds.
+// The editor's entry: one window on the Jnx.ini beside the executable.
 
-#include <cstdio>
-#include <exception>
+#include <QApplication>
 
+#include "command.h"
+#include "qv_env.h"
 #include "settings_file.h"
-#include "settings_model.h"
+#include "window_style.h"
 
-int main() {
-    const std::string path = jnx::SettingsFilePath();
-    std::printf("Settings file: %s\n", path.c_str());
-    jnx::SettingsModel model;
-    try {
-        jnx::ReadIni(model, path);
-    } catch (const std::exception& error) {
-        // The message is in code page 932, as the settings file is.
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
-    int active = 0;
-    for (const jnx::GroupSettings& group : model.groups) {
-        active += group.active ? 1 : 0;
-    }
-    std::printf("36 groups read, %d active\n", active);
-    return 0;
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    jnx::UseWindowLook();
+    jnx::TQvEnv QvEnv;
+    jnx::RunCommand(&QvEnv, [&QvEnv] {
+        jnx::ReadIni(QvEnv.model(), jnx::SettingsFilePath());
+        QvEnv.pages().currentPage = 1;
+        QvEnv.pages().UpDatePage();
+    });
+    QvEnv.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,117 @@
+#include "page_transfer.h"
+
+#include <exception>
+
+#include "cp932_text.h"
+#include "errors.h"
+#include "int_conversion.h"
+#include "tables.h"
+
+namespace jnx {
+
+namespace {
+
+constexpr int kRowsPerPage = layout::kRowCount;
+
+UpDown* SpinOf(const RowControls& row, std::size_t spin) {
+    return spin == 0 ? row.Ud : row.maxStep;
+}
+
+}  // namespace
+
+PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
+    : model_(model), controls_(controls) {
+    for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
+        for (std::size_t spin = 0; spin < kSpinCount; ++spin) {
+            UpDown* control = SpinOf((*controls_.rows)[r], spin);
+            QObject::connect(control, &UpDown::userChanged, control,
+                             [this, r, spin] { unfilled_[r][spin] = false; });
+        }
+    }
+}
+
+void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
+                            std::exception_ptr& firstError) {
+    UpDown* control = SpinOf((*controls_.rows)[row], spin);
+    try {
+        control->setPosition(StrToInt(text));
+    } catch (const ConversionError&) {
+        unfilled_[row][spin] = true;
+        control->buddy()->setText(DecodeCp932(text));
+        if (!firstError) {
+            firstError = std::current_exception();
+        }
+    }
+}
+
+void PageTransfer::UpDatePage() {
+    pageOffset = (currentPage - 1) * kRowsPerPage;
+    unfilled_ = {};
+    std::exception_ptr firstError;
+    for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
+        RowControls& row = (*controls_.rows)[r];
+        const std::size_t g = static_cast<std::size_t>(pageOffset) + r;
+        const GroupSettings& group = model_.group(g);
+        const auto& f = group.fields;
+        row.Type->setBytes(f[kTypeField]);
+        fillSpin(r, kPopularitySpin, f[kPopularityField], firstError);
+        row.Bb->setBytes(f[kCourseField]);
+        row.Total->setBytes(f[kTotalField]);
+        row.Plus->setBytes(f[kPlusField]);
+        row.mOdd->setBytes(f[kMinOddField]);
+        row.Gr->setText(DecodeCp932(GroupName.at(g)));
+        row.Race->setBytes(f[kRaceField]);
+        row.Step->setBytes(f[kStepField]);
+        row.Bet->setBytes(f[kBetField]);
+        row.Odd->setBytes(f[kOddField]);
+        row.Skip->setBytes(f[kSkipField]);
+        row.Act->setChecked(group.active);
+        fillSpin(r, kMaxStepSpin, f[kMaxStepField], firstError);
+        row.PN->setBytes(f[kBalanceField]);
+    }
+    controls_.Edit2->setBytes(model_.betAutoReadFolder);
+    controls_.Edit3->setBytes(model_.patFolder);
+    controls_.CheckBox1->setChecked(model_.pauseText == "True");
+    if (firstError) {
+        std::rethrow_exception(firstError);
+    }
+}
+
+void PageTransfer::MemoryPage() {
+    pageOffset = (currentPage - 1) * kRowsPerPage;
+    for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
+        const RowControls& row = (*controls_.rows)[r];
+        GroupSettings& group = model_.group(static_cast<std::size_t>(pageOffset) + r);
+        auto& f = group.fields;
+        f[kTypeField] = row.Type->bytes();
+        if (!unfilled_[r][kPopularitySpin]) {
+            f[kPopularityField] = IntToStr(row.Ud->position());
+        }
+        f[kCourseField] = row.Bb->bytes();
+        f[kTotalField] = row.Total->bytes();
+        f[kPlusField] = row.Plus->bytes();
+        f[kMinOddField] = row.mOdd->bytes();
+        f[kRaceField] = row.Race->bytes();
+        f[kStepField] = row.Step->bytes();
+        f[kBetField] = row.Bet->bytes();
+        f[kOddField] = row.Odd->bytes();
+        f[kSkipField] = row.Skip->bytes();
+        group.active = row.Act->isChecked();
+        if (!unfilled_[r][kMaxStepSpin]) {
+            f[kMaxStepField] = IntToStr(row.maxStep->position());
+        }
+        f[kBalanceField] = row.PN->bytes();
+    }
+    model_.betAutoReadFolder = controls_.Edit2->bytes();
+    model_.patFolder = controls_.Edit3->bytes();
+    model_.pauseText = controls_.CheckBox1->isChecked() ? "True" : "False";
+    currentPage = requestedPage;
+}
+
+void PageTransfer::SwitchTo(int page) {
+    requestedPage = page;
+    MemoryPage();
+    UpDatePage();
+}
+
+}  // namespace jnx

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QCheckBox>
+#include <array>
+#include <cstddef>
+
+#include "row_controls.h"
+#include "settings_model.h"
+#include "text_controls.h"
+
+namespace jnx {
+
+// The controls the page transfer fills and reads.
+struct PageControls {
+    std::array<RowControls, layout::kRowCount>* rows = nullptr;
+    Cp932LineEdit* Edit2 = nullptr;
+    Cp932LineEdit* Edit3 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+};
+
+// Maps the twelve rows onto one page of twelve groups and moves values between the rows
+// and the settings model. Page 1 holds groups "0" … "B", page 2 "C" … "N", page 3
+// "O" … "Z"; row r shows group pageOffset + r − 1.
+class PageTransfer {
+public:
+    static constexpr int kPageCount = 3;
+
+    PageTransfer(SettingsModel& model, PageControls controls);
+
+    int currentPage = 1;
+    int requestedPage = 1;
+    int pageOffset = 0;
+
+    // Model to rows, for the current page. A popularity or maximum step that is not an
+    // integer text leaves its spin as it was (its edit box shows the text) and the fill
+    // goes on with every other control and row; the first such ConversionError is
+    // thrown at the end.
+    void UpDatePage();
+
+    // Rows to model, for the current page, texts exactly as the controls hold them; then
+    // the requested page becomes current. A spin whose fill failed stores its group's own
+    // text until the user changes it.
+    void MemoryPage();
+
+    // Stores the rows and shows page `page` (1 … 3), which may be the current one.
+    void SwitchTo(int page);
+
+private:
+    enum Spin : std::size_t { kPopularitySpin, kMaxStepSpin, kSpinCount };
+
+    void fillSpin(std::size_t row, Spin spin, const Text& text, std::exception_ptr& firstError);
+
+    SettingsModel& model_;
+    PageControls controls_;
+    // Spins whose last fill failed and that the user has not changed since.
+    std::array<std::array<bool, kSpinCount>, layout::kRowCount> unfilled_{};
+};
+
+}  // namespace jnx

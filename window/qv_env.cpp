@@ -1,0 +1,194 @@
+#include "qv_env.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
+#include <vector>
+
+#include "app_icon.h"
+#include "command.h"
+#include "window_layout.h"
+#include "window_style.h"
+
+namespace jnx {
+
+namespace {
+
+QPushButton* BuildButton(QWidget* parent, std::string_view name, std::string_view caption,
+                         const layout::Rect& rect) {
+    auto* button = new QPushButton(Utf8(caption), parent);
+    button->setObjectName(Utf8(name));
+    button->setGeometry(rect.x, rect.y, rect.width, rect.height);
+    // A focused button takes Enter as well as Space, as on the users' desktop.
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLabel* BuildLabel(QWidget* parent, std::string_view name, std::string_view caption, int x, int y,
+                   int fontHeight) {
+    auto* label = new QLabel(Utf8(caption), parent);
+    label->setObjectName(Utf8(name));
+    label->setFont(WindowFont(fontHeight));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+TQvEnv::TQvEnv(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("QvEnv"));
+    setWindowTitle(Utf8(layout::kCaption));
+    setWindowIcon(AppIcon());
+    setFont(WindowFont(layout::kFontHeight));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    SetBackground(client, Colour::BtnFace);
+    SetFontColour(client, Colour::WindowText);
+    setCentralWidget(client);
+
+    buildTopBar(client);
+    buildHeadings(client);
+    for (int r = 1; r <= layout::kRowCount; ++r) {
+        row(r) = BuildRow(client, r);
+    }
+    buildBottomArea(client);
+    buildMenu();
+    setTabOrder();
+    pages_ = std::make_unique<PageTransfer>(model_, PageControls{&rows_, Edit2, Edit3, CheckBox1});
+
+    // Client area of the specified size below the menu bar; resizing the window later
+    // moves and stretches nothing.
+    resize(layout::kClientWidth, layout::kClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+    }
+    // The first control in tab order has the focus when the window opens.
+    SaveEnd->setFocus();
+}
+
+void TQvEnv::buildTopBar(QWidget* client) {
+    std::vector<QPushButton*> buttons;
+    for (const layout::BarButton& spec : layout::kTopBar) {
+        QPushButton* button =
+            BuildButton(client, spec.name, spec.caption,
+                        {spec.x, layout::kTopBarY, spec.width, layout::kTopBarHeight});
+        if (spec.fontColour) {
+            SetFontColour(button, *spec.fontColour);
+        }
+        buttons.push_back(button);
+    }
+    page1 = buttons[0];
+    page2 = buttons[1];
+    page3 = buttons[2];
+    TotalZero = buttons[3];
+    Button1 = buttons[4];
+    bindCommand(page1, &TQvEnv::page1Click);
+    bindCommand(page2, &TQvEnv::page2Click);
+    bindCommand(page3, &TQvEnv::page3Click);
+}
+
+void TQvEnv::buildHeadings(QWidget* client) {
+    for (const layout::Heading& heading : layout::kHeadings) {
+        auto* label = new QLabel(Utf8(heading.caption), client);
+        label->setFont(WindowFont(heading.fontHeight));
+        label->setAlignment(heading.centred ? Qt::AlignHCenter | Qt::AlignTop
+                                            : Qt::AlignLeft | Qt::AlignTop);
+        // The widths fit the Windows font; a wider substitute widens the label rather
+        // than cut its caption, keeping its left edge (or its centre when centred).
+        const int width = std::max(heading.width, label->sizeHint().width());
+        const int x = heading.centred ? heading.x - (width - heading.width) / 2 : heading.x;
+        label->setGeometry(x, layout::kHeadingY, width, label->sizeHint().height());
+        SetFontColour(label, heading.fontColour);
+    }
+}
+
+void TQvEnv::buildBottomArea(QWidget* client) {
+    std::array<Cp932LineEdit*, 2> edits{};
+    std::array<QPushButton*, 2> buttons{};
+    std::array<QLabel*, 2> labels{};
+    for (std::size_t i = 0; i < layout::kFolderRows.size(); ++i) {
+        const layout::FolderRow& spec = layout::kFolderRows[i];
+        labels[i] = BuildLabel(client, spec.labelName, spec.labelCaption, spec.labelX, spec.y,
+                               layout::kFolderLabelFontHeight);
+        edits[i] = new Cp932LineEdit(client);
+        edits[i]->setObjectName(Utf8(spec.editName));
+        edits[i]->setGeometry(layout::kFolderEditX, spec.y, layout::kFolderEditWidth,
+                              layout::kFolderRowHeight);
+        SetBackground(edits[i], spec.editColour);
+        buttons[i] = BuildButton(
+            client, spec.buttonName, layout::kFolderButtonCaption,
+            {layout::kFolderButtonX, spec.y, layout::kFolderButtonWidth, layout::kFolderRowHeight});
+    }
+    Label1 = labels[0];
+    Label2 = labels[1];
+    Edit2 = edits[0];
+    Edit3 = edits[1];
+    FindDir1 = buttons[0];
+    FindDir2 = buttons[1];
+
+    const layout::Rect& panel = layout::kPausePanel;
+    Panel2 = new QFrame(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2->setGeometry(panel.x, panel.y, panel.width, panel.height);
+    SetBackground(Panel2, Colour::Yellow);
+    CheckBox1 = new QCheckBox(Utf8(layout::kPauseCaption), Panel2);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    const layout::Rect& box = layout::kPauseBox;
+    CheckBox1->setGeometry(box.x, box.y, box.width, box.height);
+
+    SaveEnd = BuildButton(client, "SaveEnd", layout::kSaveEndCaption, layout::kSaveEnd);
+    SaveEnd->setFont(FixedFont(layout::kSaveEndFontHeight));
+    SetFontColour(SaveEnd, Colour::Black);
+}
+
+void TQvEnv::buildMenu() {
+    QMenu* file = menuBar()->addMenu(Utf8(layout::kFileMenu));
+    file->setObjectName(QStringLiteral("File1"));
+    Save1 = file->addAction(Utf8(layout::kSaveItem));
+    Save1->setObjectName(QStringLiteral("Save1"));
+    file->addSeparator();
+    Exit1 = file->addAction(Utf8(layout::kExitItem));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+}
+
+void TQvEnv::setTabOrder() {
+    std::vector<QWidget*> order{SaveEnd};
+    for (const RowControls& controls : rows_) {
+        for (const layout::Column column : layout::kRowTabOrder) {
+            order.push_back(controls.widget(column));
+        }
+    }
+    for (QWidget* widget : {static_cast<QWidget*>(page1), static_cast<QWidget*>(page2),
+                            static_cast<QWidget*>(page3), static_cast<QWidget*>(TotalZero),
+                            static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
+                            static_cast<QWidget*>(FindDir1), static_cast<QWidget*>(FindDir2),
+                            static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(Button1)}) {
+        order.push_back(widget);
+    }
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void TQvEnv::bindCommand(QPushButton* button, void (TQvEnv::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TQvEnv::page1Click() {
+    pages_->SwitchTo(1);
+}
+void TQvEnv::page2Click() {
+    pages_->SwitchTo(2);
+}
+void TQvEnv::page3Click() {
+    pages_->SwitchTo(3);
+}
+
+}  // namespace jnx

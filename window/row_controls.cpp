@@ -1,0 +1,152 @@
+#include "row_controls.h"
+
+#include <string_view>
+#include <vector>
+
+#include "colours.h"
+#include "tables.h"
+#include "window_style.h"
+
+namespace jnx {
+
+namespace {
+
+using layout::Column;
+using layout::ColumnOf;
+
+std::vector<std::string_view> BetTypeNames() {
+    std::vector<std::string_view> names;
+    for (const BetType& type : BetTypeCode) {
+        names.push_back(type.name);
+    }
+    return names;
+}
+
+std::vector<std::string_view> CourseNames() {
+    return {CourseCode.begin(), CourseCode.end()};
+}
+
+UpDown* BuildSpin(QLineEdit* buddy, Column column, QWidget* panel) {
+    const layout::SpinRange range = *ColumnOf(column).spin;
+    return new UpDown(buddy, static_cast<qint16>(range.minimum), static_cast<qint16>(range.maximum),
+                      static_cast<qint16>(range.start), panel);
+}
+
+// Creates the row's controls, each of its own kind; the table places them afterwards.
+void CreateControls(RowControls& row, QWidget* panel) {
+    row.Gr = new QLabel(panel);
+    row.Act = new QCheckBox(panel);
+    row.Type = new Cp932ComboBox(BetTypeNames(), panel);
+    row.Nk = new QLineEdit(panel);
+    row.Ud = BuildSpin(row.Nk, Column::Ud, panel);
+    row.Bb = new Cp932ComboBox(CourseNames(), panel);
+    for (Cp932LineEdit** edit : {&row.Race, &row.Step, &row.Total, &row.Bet, &row.Odd, &row.Plus,
+                                 &row.Skip, &row.mOdd, &row.PN}) {
+        *edit = new Cp932LineEdit(panel);
+    }
+    row.Race->setReadOnly(true);
+    row.mStep = new QLineEdit(panel);
+    row.maxStep = BuildSpin(row.mStep, Column::MaxStepSpin, panel);
+    row.blankLeft = new QLineEdit(panel);
+    row.blankRight = new QLineEdit(panel);
+}
+
+void SetStartText(QWidget* widget, const QString& text) {
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        combo->setCurrentIndex(combo->findText(text));
+        combo->setEditText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(text);
+    }
+}
+
+}  // namespace
+
+QWidget* RowControls::widget(Column column) const {
+    switch (column) {
+        case Column::Gr:
+            return Gr;
+        case Column::Act:
+            return Act;
+        case Column::Type:
+            return Type;
+        case Column::Nk:
+            return Nk;
+        case Column::Ud:
+            return Ud;
+        case Column::Bb:
+            return Bb;
+        case Column::Race:
+            return Race;
+        case Column::Step:
+            return Step;
+        case Column::Total:
+            return Total;
+        case Column::Bet:
+            return Bet;
+        case Column::Odd:
+            return Odd;
+        case Column::Plus:
+            return Plus;
+        case Column::Skip:
+            return Skip;
+        case Column::mOdd:
+            return mOdd;
+        case Column::mStep:
+            return mStep;
+        case Column::MaxStepSpin:
+            return maxStep;
+        case Column::PN:
+            return PN;
+        case Column::BlankLeft:
+            return blankLeft;
+        case Column::BlankRight:
+            return blankRight;
+    }
+    return nullptr;
+}
+
+QString ControlName(Column column, int row) {
+    const layout::ColumnSpec& spec = ColumnOf(column);
+    return QString::fromUtf8(spec.namePrefix.data(),
+                             static_cast<qsizetype>(spec.namePrefix.size())) +
+           QString::number(spec.nameStep * row + spec.nameOffset);
+}
+
+RowControls BuildRow(QWidget* parent, int row) {
+    RowControls controls;
+    const layout::Rect rect = layout::RowRect(row);
+    controls.panel = new QFrame(parent);
+    controls.panel->setObjectName(QStringLiteral("Panel%1").arg(2 * row - 1));
+    controls.panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    controls.panel->setGeometry(rect.x, rect.y, rect.width, rect.height);
+    SetFontColour(controls.panel, Colour::BtnText);
+    CreateControls(controls, controls.panel);
+
+    for (std::size_t i = 0; i < layout::kColumnCount; ++i) {
+        const auto column = static_cast<Column>(i);
+        const layout::ColumnSpec& spec = layout::kColumns[i];
+        QWidget* widget = controls.widget(column);
+        widget->setObjectName(ControlName(column, row));
+        widget->setGeometry(spec.x, layout::kRowControlY, spec.width, spec.height);
+        const std::optional<Colour> colour =
+            row == 1 && spec.firstRowColour ? spec.firstRowColour : spec.colour;
+        if (colour) {
+            SetBackground(widget, *colour);
+        }
+        if (spec.fontColour) {
+            SetFontColour(widget, *spec.fontColour);
+        }
+        SetStartText(widget, Utf8(spec.startText));
+    }
+
+    const layout::LabelColours& label = layout::kGroupLabelColours.at(row - 1);
+    controls.Gr->setText(Utf8(GroupName.at(row - 1)));
+    controls.Gr->setAlignment(Qt::AlignCenter);
+    controls.Gr->setFont(WindowFont(layout::kGroupLabelFontHeight));
+    SetBackground(controls.Gr, label.background);
+    SetFontColour(controls.Gr, label.text);
+    return controls;
+}
+
+}  // namespace jnx

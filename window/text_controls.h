@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jnx {
+
+// An edit box for a settings text. It shows the code page 932 bytes it is given and
+// gives back exactly those bytes while its text is unchanged, even when they are not
+// valid code page 932; text the user changed is encoded to code page 932. Only what can
+// be stored can be typed (Cp932Validator).
+class Cp932LineEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit Cp932LineEdit(QWidget* parent = nullptr);
+
+    void setBytes(std::string bytes);
+    [[nodiscard]] std::string bytes() const;
+
+private:
+    std::string filledBytes_;
+    QString filledText_;
+};
+
+// A combo box whose edit field takes any text besides its fixed items. Typing completes
+// to the first item that begins with the typed text, letter case ignored; typed texts
+// never become items.
+class Cp932ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    // The items are code page 932 texts, listed in the given order.
+    Cp932ComboBox(const std::vector<std::string_view>& items, QWidget* parent = nullptr);
+
+    // Shows the text unchanged; when it is one of the items, that item is selected.
+    void setBytes(std::string bytes);
+    [[nodiscard]] std::string bytes() const;
+    [[nodiscard]] Cp932LineEdit* edit() const { return edit_; }
+
+    void showPopup() override;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    Cp932LineEdit* edit_;
+};
+
+}  // namespace jnx

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <string_view>
+
+#include "colours.h"
+
+class QWidget;
+
+namespace jnx {
+
+// Small helpers that give the window's controls their specified look.
+
+// Gives the whole application the look the window is drawn for: Qt's Fusion style,
+// which honours the specified colours on every desktop.
+void UseWindowLook();
+
+QString Utf8(std::string_view text);
+
+// The window's proportional font ("ＭＳ Ｐゴシック" or the nearest one installed) and the
+// fixed-pitch one ("ＭＳ ゴシック"), at a character height in pixels.
+QFont WindowFont(int pixelHeight);
+QFont FixedFont(int pixelHeight);
+
+// Fills the widget's background (and an edit field's) with the colour.
+void SetBackground(QWidget* widget, Colour colour);
+// Draws the widget's text in the colour.
+void SetFontColour(QWidget* widget, Colour colour);
+
+}  // namespace jnx
