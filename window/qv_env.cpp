@@ -161,7 +161,11 @@ void TQvEnv::setTabOrder() {
     std::vector<QWidget*> order{SaveEnd};
     for (const RowControls& controls : rows_) {
         for (const layout::Column column : layout::kRowTabOrder) {
-            order.push_back(controls.widget(column));
+            // Labels and spin buttons take no focus; Tab passes them by.
+            QWidget* widget = controls.widget(column);
+            if (widget->focusPolicy() & Qt::TabFocus) {
+                order.push_back(widget);
+            }
         }
     }
     for (QWidget* widget : {static_cast<QWidget*>(page1), static_cast<QWidget*>(page2),

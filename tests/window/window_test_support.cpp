@@ -1,0 +1,52 @@
+#include "window_test_support.h"
+
+#include "cp932_text.h"
+#include "tables.h"
+
+namespace jnx::test {
+
+SettingsModel DistinctModel() {
+    SettingsModel model;
+    for (std::size_t g = 0; g < kGroupCount; ++g) {
+        GroupSettings& group = model.group(g);
+        const std::string n = std::to_string(g);
+        group.active = g % 3 == 0;
+        group.fields = {std::string(BetTypeCode[g % BetTypeCode.size()].name),
+                        std::to_string(g % 5 + 1),
+                        std::string(CourseCode[g % CourseCode.size()]),
+                        std::to_string(g + 1),
+                        "S" + n,
+                        "T" + n,
+                        "B" + n,
+                        "O" + n,
+                        "L" + n,
+                        "K" + n,
+                        "M" + n,
+                        std::to_string(g * 10 + 1),
+                        "P" + n};
+    }
+    model.betAutoReadFolder = "C:\\Auto\\";
+    model.patFolder = "C:\\Pat\\";
+    model.pauseText = "False";
+    return model;
+}
+
+std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
+    auto window = std::make_unique<TQvEnv>();
+    window->model() = model;
+    window->pages().currentPage = 1;
+    window->pages().UpDatePage();
+    return window;
+}
+
+void TypeInto(QWidget* edit, const QString& text) {
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+std::string Cp932(const QString& text) {
+    return EncodeCp932(text).value();
+}
+
+}  // namespace jnx::test

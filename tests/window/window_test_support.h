@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+#include <QTest>
+#include <memory>
+#include <string>
+
+#include "qv_env.h"
+#include "settings_model.h"
+
+namespace jnx::test {
+
+// A model whose 36 groups all differ, so that a value shown or stored in the wrong group
+// is seen: group g has popularity g % 5 + 1, race g + 1, total "T<g>", balance "P<g>" …
+SettingsModel DistinctModel();
+
+// A fresh window showing page 1 of the model, as the start-up leaves it.
+std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model);
+
+// The named control of the window; fails the test when there is none.
+template <typename Widget = QWidget>
+Widget* Control(TQvEnv& window, const QString& name) {
+    auto* widget = window.findChild<Widget*>(name);
+    if (widget == nullptr) {
+        QTest::qFail(qPrintable(QStringLiteral("no control ") + name), __FILE__, __LINE__);
+    }
+    return widget;
+}
+
+// Replaces what an edit box holds as the user does: select all, then type.
+void TypeInto(QWidget* edit, const QString& text);
+
+// UTF-8 text as the code page 932 bytes the model holds.
+std::string Cp932(const QString& text);
+
+}  // namespace jnx::test
