@@ -1,6 +1,5 @@
 #include "text_controls.h"
 
-#include <QCompleter>
 #include <QWheelEvent>
 #include <utility>
 
@@ -35,16 +34,34 @@ Cp932ComboBox::Cp932ComboBox(const std::vector<std::string_view>& items, QWidget
     for (const std::string_view item : items) {
         addItem(DecodeCp932(item));
     }
-    // The inline completion of the items, case-insensitive, as the users' combo boxes do.
-    auto* completer = new QCompleter(model(), this);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    completer->setCompletionMode(QCompleter::InlineCompletion);
-    edit_->setCompleter(completer);
+    // Completion is the combo box's own (below), not Qt's completer.
+    edit_->setCompleter(nullptr);
+    connect(edit_, &QLineEdit::textEdited, this, &Cp932ComboBox::completeTyped);
+}
+
+void Cp932ComboBox::completeTyped(const QString& text) {
+    const bool typedMore = text.size() > typed_.size();
+    typed_ = text;
+    // Only a character added at the end completes; deleting never re-completes.
+    if (!typedMore || edit_->cursorPosition() != text.size()) {
+        return;
+    }
+    for (int i = 0; i < count(); ++i) {
+        const QString item = itemText(i);
+        if (item.startsWith(text, Qt::CaseInsensitive)) {
+            setCurrentIndex(i);
+            edit_->setText(item);
+            edit_->setSelection(static_cast<int>(text.size()),
+                                static_cast<int>(item.size() - text.size()));
+            return;
+        }
+    }
 }
 
 void Cp932ComboBox::setBytes(std::string bytes) {
     setCurrentIndex(findText(DecodeCp932(bytes), Qt::MatchExactly | Qt::MatchCaseSensitive));
     edit_->setBytes(std::move(bytes));
+    typed_ = edit_->text();
 }
 
 std::string Cp932ComboBox::bytes() const {

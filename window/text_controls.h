@@ -45,7 +45,12 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Completes the text the user typed to the first item that begins with it, letter
+    // case ignored; the completed tail is selected and the item becomes the current one.
+    void completeTyped(const QString& text);
+
     Cp932LineEdit* edit_;
+    QString typed_;  // the field's text after the user's last edit
 };
 
 }  // namespace jnx

@@ -39,10 +39,18 @@ std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
     return window;
 }
 
+void TypeText(QWidget* widget, const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, character, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, character, Qt::NoModifier);
+    }
+}
+
 void TypeInto(QWidget* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
+    TypeText(edit, text);
 }
 
 std::string Cp932(const QString& text) {

@@ -28,6 +28,9 @@ Widget* Control(TQvEnv& window, const QString& name) {
     return widget;
 }
 
+// Types the text character by character, as key presses that carry the character.
+void TypeText(QWidget* widget, const QString& text);
+
 // Replaces what an edit box holds as the user does: select all, then type.
 void TypeInto(QWidget* edit, const QString& text);
 

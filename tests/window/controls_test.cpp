@@ -1,0 +1,243 @@
+// The row controls behave like the ones the users know: combo boxes that complete,
+// spin buttons bound to their edit boxes, a race box that cannot be edited.
+
+#include <QAbstractItemView>
+#include <QTest>
+#include <QToolButton>
+
+#include "command.h"
+#include "cp932_text.h"
+#include "window_style.h"
+#include "window_test_support.h"
+
+namespace jnx {
+
+using test::TypeInto;
+using test::TypeText;
+
+namespace {
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) {
+        items << combo->itemText(i);
+    }
+    return items;
+}
+
+}  // namespace
+
+class ControlsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseWindowLook(); }
+
+    void comboListsAreFixed();
+    // Typing completes to the first item that begins with the typed text.
+    void typingCompletesToAnItem_data();
+    void typingCompletesToAnItem();
+    void textThatIsNoItemStaysAsTyped();
+    void settingAnItemTextSelectsIt();
+    void spinButtonsStepWithinTheirRange();
+    void arrowKeysStepTheSpin();
+    void typedNumberBecomesThePosition_data();
+    void typedNumberBecomesThePosition();
+    void raceBoxCannotBeEdited();
+    void startTexts();
+    void codePage932Conversion();
+    void errorBoxTextAndCaption_data();
+    void errorBoxTextAndCaption();
+};
+
+void ControlsTest::comboListsAreFixed() {
+    TQvEnv window;
+    const QStringList types = {"単勝", "複勝", "枠連", "馬連", "ワイド"};
+    const QStringList courses = {"札幌", "函館", "福島", "新潟", "東京",
+                                 "中山", "中京", "京都", "阪神", "小倉"};
+    QCOMPARE(Items(window.row(1).Type), types);
+    QCOMPARE(Items(window.row(12).Bb), courses);
+    TypeInto(window.row(1).Type->lineEdit(), "xyz");
+    QTest::keyClick(window.row(1).Type->lineEdit(), Qt::Key_Return);
+    QCOMPARE(Items(window.row(1).Type), types);
+    QCOMPARE(window.row(1).Type->currentText(), QStringLiteral("xyz"));
+}
+
+void ControlsTest::typingCompletesToAnItem_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("bytes");
+    const struct {
+        const char* name;
+        QString typed;
+        QString shown;
+        QByteArray bytes;
+    } rows[] = {
+        {"first character of a wide", "ワ", "ワイド", "\x83\x8F\x83\x43\x83\x68"},
+        {"first character of two", "馬", "馬連", "\x94\x6E\x98\x41"},
+        {"two characters", "複勝", "複勝", "\x95\xA1\x8F\x9F"},
+        {"no item", "単x", "単x", "\x92\x50x"},
+    };
+    for (const auto& row : rows) {
+        QTest::newRow(row.name) << row.typed << row.shown << row.bytes;
+    }
+}
+
+void ControlsTest::typingCompletesToAnItem() {
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, bytes);
+    TQvEnv window;
+    Cp932ComboBox* type = window.row(1).Type;
+    type->setBytes("");
+    TypeText(type->lineEdit(), typed);
+    QCOMPARE(type->currentText(), shown);
+    QCOMPARE(type->bytes(), bytes.toStdString());
+    if (shown != typed) {
+        QCOMPARE(type->currentIndex(), type->findText(shown));
+        QCOMPARE(type->lineEdit()->selectedText(), shown.mid(typed.size()));
+    }
+}
+
+void ControlsTest::textThatIsNoItemStaysAsTyped() {
+    TQvEnv window;
+    Cp932ComboBox* course = window.row(2).Bb;
+    course->setBytes("99");
+    QCOMPARE(course->currentText(), QStringLiteral("99"));
+    QCOMPARE(course->bytes(), "99");
+    TypeInto(course->lineEdit(), QStringLiteral("大井"));
+    QCOMPARE(course->currentText(), QStringLiteral("大井"));
+    QCOMPARE(course->count(), 10);
+}
+
+void ControlsTest::settingAnItemTextSelectsIt() {
+    TQvEnv window;
+    Cp932ComboBox* type = window.row(1).Type;
+    type->setBytes("\x98\x67\x98\x41");  // 枠連
+    QCOMPARE(type->currentIndex(), 2);
+    type->setBytes("t");
+    QCOMPARE(type->currentText(), QStringLiteral("t"));
+    QCOMPARE(type->currentIndex(), -1);
+}
+
+void ControlsTest::spinButtonsStepWithinTheirRange() {
+    TQvEnv window;
+    window.show();
+    UpDown* popularity = window.row(1).Ud;
+    auto* up = popularity->findChildren<QToolButton*>().at(0);
+    auto* down = popularity->findChildren<QToolButton*>().at(1);
+    QCOMPARE(up->arrowType(), Qt::UpArrow);
+    for (int i = 0; i < 6; ++i) {
+        QTest::mouseClick(up, Qt::LeftButton);
+    }
+    QCOMPARE(popularity->position(), 5);
+    QCOMPARE(window.row(1).Nk->text(), QStringLiteral("5"));
+    for (int i = 0; i < 9; ++i) {
+        QTest::mouseClick(down, Qt::LeftButton);
+    }
+    QCOMPARE(popularity->position(), 1);
+
+    UpDown* maxStep = window.row(1).maxStep;
+    maxStep->setPosition(999);
+    QTest::mouseClick(maxStep->findChildren<QToolButton*>().at(0), Qt::LeftButton);
+    QTest::mouseClick(maxStep->findChildren<QToolButton*>().at(0), Qt::LeftButton);
+    QCOMPARE(maxStep->position(), 1000);
+    QCOMPARE(window.row(1).mStep->text(), QStringLiteral("1,000"));
+}
+
+void ControlsTest::arrowKeysStepTheSpin() {
+    TQvEnv window;
+    QLineEdit* box = window.row(3).mStep;
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Up);
+    QCOMPARE(window.row(3).maxStep->position(), 102);
+    QCOMPARE(box->text(), QStringLiteral("102"));
+    TypeInto(box, "1");
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(window.row(3).maxStep->position(), 1);
+}
+
+void ControlsTest::typedNumberBecomesThePosition_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("position");
+    QTest::newRow("in range") << "250" << 250;
+    QTest::newRow("with separator") << "1,000" << 1000;
+    QTest::newRow("above range") << "5000" << 1000;
+    QTest::newRow("below range") << "0" << 1;
+    QTest::newRow("not a number keeps the position") << "abc" << 100;
+    QTest::newRow("empty keeps the position") << "" << 100;
+}
+
+void ControlsTest::typedNumberBecomesThePosition() {
+    QFETCH(QString, typed);
+    QFETCH(int, position);
+    TQvEnv window;
+    TypeInto(window.row(1).mStep, typed);
+    QCOMPARE(int{window.row(1).maxStep->position()}, position);
+}
+
+void ControlsTest::raceBoxCannotBeEdited() {
+    TQvEnv window;
+    Cp932LineEdit* race = window.row(1).Race;
+    race->setBytes("7");
+    TypeText(race, "12");
+    QCOMPARE(race->bytes(), "7");
+}
+
+void ControlsTest::startTexts() {
+    TQvEnv window;
+    const RowControls& row = window.row(12);
+    QCOMPARE(row.Gr->text(), QStringLiteral("B"));
+    QVERIFY(!row.Act->isChecked());
+    QCOMPARE(row.Type->currentText(), QStringLiteral("単勝"));
+    QCOMPARE(row.Nk->text(), QStringLiteral("1"));
+    QCOMPARE(row.Bb->currentText(), QStringLiteral("京都"));
+    const QStringList texts = {row.Race->text(), row.Step->text(),     row.Total->text(),
+                               row.Bet->text(),  row.Odd->text(),      row.Plus->text(),
+                               row.Skip->text(), row.mOdd->text(),     row.mStep->text(),
+                               row.PN->text(),   row.blankLeft->text()};
+    QCOMPARE(texts, QStringList({"1", "0", "0", "0", "0.0", "500", "0", "2.2", "100", "0", ""}));
+}
+
+void ControlsTest::codePage932Conversion() {
+    // Half-width katakana, the yen-less backslash, NEC and IBM extensions, a user-defined
+    // character and characters whose trail byte is "\" or an ASCII letter.
+    const std::string text = "\xB1\xDD 5C\\ \x87\x40 \xFA\x40 \xF0\x40 \x83\x5C\x95\x5C \x83\x41";
+    QCOMPARE(DecodeCp932(text), QStringLiteral("ｱﾝ 5C\\ ① ⅰ \uE000 ソ表 ア"));
+    QCOMPARE(EncodeCp932(DecodeCp932(text)).value(), text);
+    // Bytes outside code page 932 come back as they were.
+    const std::string broken = "a\x80\x81\x20\xA0\xFD\xFE\xFF\x85\x40z\x81";
+    QCOMPARE(EncodeCp932(DecodeCp932(broken)).value(), broken);
+    QVERIFY(!EncodeCp932(QStringLiteral("é")).has_value());
+    QVERIFY(!EncodeCp932(QStringLiteral("¥")).has_value());  // would come back as "\"
+}
+
+void ControlsTest::errorBoxTextAndCaption_data() {
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("text");
+    const struct {
+        const char* name;
+        QByteArray message;
+        QString text;
+    } rows[] = {
+        {"plain", "abc", "abc."},      {"empty", "", ""},
+        {"full stop", "abc.", "abc."}, {"blank", "abc ", "abc "},
+        {"slash", "C:/x/", "C:/x/."},  {"double-byte end", "\x82\xA0", "あ."},
+    };
+    for (const auto& row : rows) {
+        QTest::newRow(row.name) << row.message << row.text;
+    }
+}
+
+void ControlsTest::errorBoxTextAndCaption() {
+    QFETCH(QByteArray, message);
+    QFETCH(QString, text);
+    QCOMPARE(ErrorText(message.toStdString()), text);
+    QCOMPARE(ErrorCaption("/opt/jnx/JnxEnv"), QStringLiteral("Jnxenv"));
+    QCOMPARE(ErrorCaption("C:/Tools/JNXENV.v2.EXE"), QStringLiteral("Jnxenv"));
+}
+
+}  // namespace jnx
+
+QTEST_MAIN(jnx::ControlsTest)
+#include "controls_test.moc"

@@ -1,0 +1,292 @@
+// Page transfer: the rows show the page's groups and give every edit back to its group.
+
+#include <QTest>
+
+#include "cp932_text.h"
+#include "errors.h"
+#include "settings_file.h"
+#include "tables.h"
+#include "window_style.h"
+#include "window_test_support.h"
+
+namespace jnx {
+
+using test::Cp932;
+using test::DistinctModel;
+using test::TypeInto;
+using test::WindowOn;
+
+namespace {
+
+// The group names the twelve rows show.
+QString Captions(TQvEnv& window) {
+    QString captions;
+    for (int r = 1; r <= 12; ++r) {
+        captions += window.row(r).Gr->text();
+    }
+    return captions;
+}
+
+// "'abc' は整数ではありません" as the model's bytes.
+std::string NotAnInteger(const std::string& text) {
+    return ConversionError(text).message();
+}
+
+}  // namespace
+
+class PageTransferTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseWindowLook(); }
+
+    void sampleFileShowsFirstPage();
+    void pagesShowTheirGroups();
+    // Every value of a row lands in the field it came from, for every group of a page.
+    void roundTripKeepsEveryField();
+    void editsSurviveATripToAnotherPage();
+    void editsOfEveryPageReachTheModel();
+    void clickingTheShownPageChangesNothingElse();
+    void spinPositionsAreStoredAsPlainDecimal();
+    void outOfRangeSpinValuesAreClamped();
+    void untouchedInvalidBytesAreKept();
+    void typedTextIsStoredInCodePage932();
+    void pauseBoxIsCheckedOnlyForTrue();
+    // A bad spin value neither stops the fill nor leaks into another group.
+    void failedFillFillsEverythingElse();
+    void failedFillStoresTheGroupsOwnText();
+    void userChangeOfAFailedSpinIsStored();
+};
+
+void PageTransferTest::sampleFileShowsFirstPage() {
+    SettingsModel model;
+    ReadIni(model, JNX_SAMPLE_SETTINGS);
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
+    QCOMPARE(window->row(1).Type->currentText(), QStringLiteral("単勝"));
+    QCOMPARE(window->row(1).Bb->currentText(), QStringLiteral("札幌"));
+}
+
+void PageTransferTest::pagesShowTheirGroups() {
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
+    window->page2Click();
+    QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
+    QCOMPARE(window->row(1).Total->text(), QStringLiteral("T12"));
+    window->page3Click();
+    QCOMPARE(Captions(*window), QStringLiteral("OPQRSTUVWXYZ"));
+    QCOMPARE(window->row(12).PN->text(), QStringLiteral("P35"));
+    window->page1Click();
+    QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
+}
+
+void PageTransferTest::roundTripKeepsEveryField() {
+    const SettingsModel model = DistinctModel();
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    for (const int page : {1, 2, 3}) {
+        window->pages().SwitchTo(page);
+    }
+    window->pages().SwitchTo(1);
+    QVERIFY(window->model() == model);
+}
+
+void PageTransferTest::editsSurviveATripToAnotherPage() {
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    TypeInto(window->row(4).mOdd, "1.5");
+    window->row(4).Act->setChecked(true);
+    window->page3Click();
+    QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("M27"));
+    window->page1Click();
+    QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("1.5"));
+    QVERIFY(window->row(4).Act->isChecked());
+}
+
+void PageTransferTest::editsOfEveryPageReachTheModel() {
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    TypeInto(window->row(1).Total, "100");
+    window->page2Click();
+    TypeInto(window->row(2).Total, "200");  // group "D"
+    window->page3Click();
+    TypeInto(window->row(12).Total, "300");  // group "Z"
+    TypeInto(window->Edit3, "D:\\Pat\\");
+    window->pages().requestedPage = 3;
+    window->pages().MemoryPage();
+    const SettingsModel& model = window->model();
+    QCOMPARE(model.group(0).fields[kTotalField], "100");
+    QCOMPARE(model.group(13).fields[kTotalField], "200");
+    QCOMPARE(model.group(35).fields[kTotalField], "300");
+    QCOMPARE(model.patFolder, "D:\\Pat\\");
+    SettingsModel expected = DistinctModel();
+    expected.group(0).fields[kTotalField] = "100";
+    expected.group(13).fields[kTotalField] = "200";
+    expected.group(35).fields[kTotalField] = "300";
+    expected.patFolder = "D:\\Pat\\";
+    QVERIFY(model == expected);
+}
+
+void PageTransferTest::clickingTheShownPageChangesNothingElse() {
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    window->page2Click();
+    TypeInto(window->row(3).Skip, "9");
+    window->page2Click();
+    QCOMPARE(window->pages().currentPage, 2);
+    QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
+    QCOMPARE(window->row(3).Skip->text(), QStringLiteral("9"));
+    SettingsModel expected = DistinctModel();
+    expected.group(14).fields[kSkipField] = "9";
+    QVERIFY(window->model() == expected);
+}
+
+void PageTransferTest::spinPositionsAreStoredAsPlainDecimal() {
+    SettingsModel model = DistinctModel();
+    model.group(0).fields[kPopularityField] = "3";
+    model.group(0).fields[kMaxStepField] = "1000";
+    model.group(1).fields[kMaxStepField] = "012";
+    model.group(2).fields[kMaxStepField] = "$10";
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    QCOMPARE(window->row(1).Ud->position(), 3);
+    QCOMPARE(window->row(1).Nk->text(), QStringLiteral("3"));
+    QCOMPARE(window->row(1).mStep->text(), QStringLiteral("1,000"));
+    QCOMPARE(window->row(2).mStep->text(), QStringLiteral("12"));
+    window->page1Click();
+    QCOMPARE(window->model().group(0).fields[kPopularityField], "3");
+    QCOMPARE(window->model().group(0).fields[kMaxStepField], "1000");
+    QCOMPARE(window->model().group(1).fields[kMaxStepField], "12");
+    QCOMPARE(window->model().group(2).fields[kMaxStepField], "16");
+}
+
+void PageTransferTest::outOfRangeSpinValuesAreClamped() {
+    const struct {
+        const char* popularity;
+        const char* maxStep;
+        const char* storedPopularity;
+        const char* storedMaxStep;
+    } cases[] = {
+        {"0", "0", "1", "1"},
+        {"6", "1001", "5", "1000"},
+        {"-40000", "70000", "1", "1000"},
+        {"2147483647", "-2147483648", "5", "1"},
+    };
+    for (const auto& c : cases) {
+        SettingsModel model = DistinctModel();
+        model.group(5).fields[kPopularityField] = c.popularity;
+        model.group(5).fields[kMaxStepField] = c.maxStep;
+        const std::unique_ptr<TQvEnv> window = WindowOn(model);
+        window->page1Click();
+        QCOMPARE(window->model().group(5).fields[kPopularityField], c.storedPopularity);
+        QCOMPARE(window->model().group(5).fields[kMaxStepField], c.storedMaxStep);
+    }
+}
+
+void PageTransferTest::untouchedInvalidBytesAreKept() {
+    // A lone lead byte, a lead byte before a blank, an undefined lead-trail pair, 80 and
+    // A0 that code page 932 leaves undefined, and a NEC-selected IBM extension whose
+    // character converts back to its IBM code (ED40 → U+7E8A → FA5C).
+    const std::string odd[] = {"1\x81", "\x81 x", "\x85\x40", "\x80\xA0", "\xED\x40"};
+    for (const std::string& bytes : odd) {
+        SettingsModel model = DistinctModel();
+        model.group(2).fields[kBetField] = bytes;
+        model.group(2).fields[kTypeField] = bytes;
+        model.betAutoReadFolder = bytes;
+        const std::unique_ptr<TQvEnv> window = WindowOn(model);
+        window->page1Click();
+        QVERIFY(window->model() == model);
+    }
+}
+
+void PageTransferTest::typedTextIsStoredInCodePage932() {
+    SettingsModel model = DistinctModel();
+    model.group(0).fields[kOddField] = "ab\x80";
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    TypeInto(window->row(1).Total, QStringLiteral("1〜3"));
+    QCOMPARE(window->row(1).Total->text(), QStringLiteral("1～3"));
+    TypeInto(window->row(1).Plus, QStringLiteral("−5 ¢£¬‖ ソ表"));
+    // An edit beside bytes that are not code page 932 keeps those bytes.
+    QTest::keyClick(window->row(1).Odd, Qt::Key_Home);
+    test::TypeText(window->row(1).Odd, "x");
+    // Characters code page 932 cannot hold are refused as they are typed.
+    TypeInto(window->row(1).Skip, QStringLiteral("é¥😀—"));
+    QCOMPARE(window->row(1).Skip->text(), QString());
+    window->page1Click();
+    const auto& fields = window->model().group(0).fields;
+    QCOMPARE(fields[kTotalField],
+             "1\x81\x60"
+             "3");
+    QCOMPARE(fields[kPlusField],
+             "\x81\x7C"
+             "5 \x81\x91\x81\x92\x81\xCA\x81\x61 \x83\x5C\x95\x5C");
+    QCOMPARE(fields[kOddField], "xab\x80");
+    QCOMPARE(fields[kSkipField], "");
+}
+
+void PageTransferTest::pauseBoxIsCheckedOnlyForTrue() {
+    const struct {
+        const char* pause;
+        bool checked;
+        const char* stored;
+    } cases[] = {{"True", true, "True"},    {"true", false, "False"}, {"TRUE", false, "False"},
+                 {" True", false, "False"}, {"", false, "False"},     {"1", false, "False"}};
+    for (const auto& c : cases) {
+        SettingsModel model = DistinctModel();
+        model.pauseText = c.pause;
+        const std::unique_ptr<TQvEnv> window = WindowOn(model);
+        QCOMPARE(window->CheckBox1->isChecked(), c.checked);
+        window->page1Click();
+        QCOMPARE(window->model().pauseText, c.stored);
+    }
+}
+
+void PageTransferTest::failedFillFillsEverythingElse() {
+    SettingsModel model = DistinctModel();
+    model.group(14).fields[kPopularityField] = "abc";  // page 2, row 3
+    model.group(20).fields[kMaxStepField] = " ";       // page 2, row 9
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    try {
+        window->pages().SwitchTo(2);
+        QFAIL("no conversion error");
+    } catch (const ConversionError& error) {
+        QCOMPARE(error.message(), NotAnInteger("abc"));
+    }
+    QCOMPARE(window->pages().currentPage, 2);
+    QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
+    for (int r = 1; r <= 12; ++r) {
+        const std::size_t g = 11 + static_cast<std::size_t>(r);
+        QCOMPARE(window->row(r).Total->text(), QStringLiteral("T%1").arg(g));
+        QCOMPARE(window->row(r).PN->text(), QStringLiteral("P%1").arg(g));
+        if (g != 20) {
+            QCOMPARE(window->row(r).maxStep->position(), qint16(g * 10 + 1));
+        }
+    }
+    QCOMPARE(window->row(3).Nk->text(), QStringLiteral("abc"));
+    QCOMPARE(window->Edit2->text(), QStringLiteral("C:\\Auto\\"));
+}
+
+void PageTransferTest::failedFillStoresTheGroupsOwnText() {
+    SettingsModel model = DistinctModel();
+    model.group(14).fields[kPopularityField] = "abc";
+    model.group(20).fields[kMaxStepField] = " ";
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
+    // The two spins still hold page 1's positions; storing them would move group "2"'s
+    // popularity and group "8"'s maximum step into groups "E" and "K".
+    window->pages().SwitchTo(1);
+    QVERIFY(window->model() == model);
+}
+
+void PageTransferTest::userChangeOfAFailedSpinIsStored() {
+    SettingsModel model = DistinctModel();
+    model.group(14).fields[kPopularityField] = "abc";
+    model.group(20).fields[kMaxStepField] = " ";
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
+    TypeInto(window->row(3).Nk, "4");
+    window->row(9).maxStep->stepBy(1);  // from page 1's 81, the position it still holds
+    window->pages().SwitchTo(1);
+    QCOMPARE(window->model().group(14).fields[kPopularityField], "4");
+    QCOMPARE(window->model().group(20).fields[kMaxStepField], "82");
+}
+
+}  // namespace jnx
+
+QTEST_MAIN(jnx::PageTransferTest)
+#include "page_transfer_test.moc"
