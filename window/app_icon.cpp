@@ -56,7 +56,7 @@ const char* const kIcon[] = {
 }  // namespace
 
 QIcon AppIcon() {
-    return QIcon(QPixmap(kIcon));
+    return {QPixmap(kIcon)};
 }
 
 }  // namespace jnx

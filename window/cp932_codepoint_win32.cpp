@@ -26,7 +26,7 @@ std::optional<std::string> EncodeCodePoint(char32_t codePoint) {
     if (codePoint > 0xFFFF) {
         return std::nullopt;  // code page 932 holds no character outside the first plane
     }
-    const wchar_t wide = static_cast<wchar_t>(codePoint);
+    const auto wide = static_cast<wchar_t>(codePoint);
     std::array<char, 4> bytes{};
     BOOL usedDefault = FALSE;
     const int count = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes.data(),

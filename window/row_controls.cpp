@@ -16,6 +16,7 @@ using layout::ColumnOf;
 
 std::vector<std::string_view> BetTypeNames() {
     std::vector<std::string_view> names;
+    names.reserve(BetTypeCode.size());
     for (const BetType& type : BetTypeCode) {
         names.push_back(type.name);
     }
@@ -40,13 +41,18 @@ void CreateControls(RowControls& row, QWidget* panel) {
     row.Nk = new QLineEdit(panel);
     row.Ud = BuildSpin(row.Nk, Column::Ud, panel);
     row.Bb = new Cp932ComboBox(CourseNames(), panel);
-    for (Cp932LineEdit** edit : {&row.Race, &row.Step, &row.Total, &row.Bet, &row.Odd, &row.Plus,
-                                 &row.Skip, &row.mOdd, &row.PN}) {
-        *edit = new Cp932LineEdit(panel);
-    }
+    row.Race = new Cp932LineEdit(panel);
     row.Race->setReadOnly(true);
+    row.Step = new Cp932LineEdit(panel);
+    row.Total = new Cp932LineEdit(panel);
+    row.Bet = new Cp932LineEdit(panel);
+    row.Odd = new Cp932LineEdit(panel);
+    row.Plus = new Cp932LineEdit(panel);
+    row.Skip = new Cp932LineEdit(panel);
+    row.mOdd = new Cp932LineEdit(panel);
     row.mStep = new QLineEdit(panel);
     row.maxStep = BuildSpin(row.mStep, Column::MaxStepSpin, panel);
+    row.PN = new Cp932LineEdit(panel);
     row.blankLeft = new QLineEdit(panel);
     row.blankRight = new QLineEdit(panel);
 }

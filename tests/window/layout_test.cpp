@@ -137,7 +137,9 @@ void LayoutTest::headingPlace() {
             heading = label;
         }
     }
-    QVERIFY(heading != nullptr);
+    if (heading == nullptr) {
+        QFAIL("no such heading");
+    }
     const QRect rect = heading->geometry();
     QCOMPARE(rect.y(), 32);
     QVERIFY(rect.width() >= width);
@@ -221,7 +223,7 @@ void LayoutTest::tabOrderFromSaveEnd() {
                                   "mOdd1",   "mStep1", "Race1", "Step1", "Bet1",   "Odd1",
                                   "Skip1",   "Act1",   "PN1",   "Edit5", "Edit6",  "Type2"};
     QCOMPARE(visited.mid(0, firstRow.size()), firstRow);
-    const int last = visited.indexOf("Edit39");
+    const qsizetype last = visited.indexOf("Edit39");
     QVERIFY(last > 0);
     const QStringList tail = {"Edit39",    "page1",     "page2",   "page3",
                               "TotalZero", "Edit2",     "Edit3",   "FindDir1",

@@ -11,7 +11,6 @@
 
 namespace jnx {
 
-using test::Cp932;
 using test::DistinctModel;
 using test::TypeInto;
 using test::WindowOn;

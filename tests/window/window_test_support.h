@@ -34,7 +34,4 @@ void TypeText(QWidget* widget, const QString& text);
 // Replaces what an edit box holds as the user does: select all, then type.
 void TypeInto(QWidget* edit, const QString& text);
 
-// UTF-8 text as the code page 932 bytes the model holds.
-std::string Cp932(const QString& text);
-
 }  // namespace jnx::test
