@@ -1,6 +1,5 @@
 #include "window_test_support.h"
 
-#include "cp932_text.h"
 #include "tables.h"
 
 namespace jnx::test {
@@ -51,10 +50,6 @@ void TypeInto(QWidget* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_Delete);
     TypeText(edit, text);
-}
-
-std::string Cp932(const QString& text) {
-    return EncodeCp932(text).value();
 }
 
 }  // namespace jnx::test
