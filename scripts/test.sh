@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the whole suite, then
-# the model's tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the model's and the window's tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 ensure_packages "${PACKAGES[@]}"
@@ -13,4 +14,4 @@ cmake -S "$ROOT" -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DJNX_SANI
     -DJNX_BUILD_APP=OFF -DJNX_BUILD_BENCHMARKS=OFF
 cmake --build "$SANITIZE_DIR" -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS" -L model
+    ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS" -L "model|window"
