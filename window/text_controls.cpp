@@ -1,5 +1,7 @@
 #include "text_controls.h"
 
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QWheelEvent>
 #include <utility>
 
@@ -36,14 +38,43 @@ Cp932ComboBox::Cp932ComboBox(const std::vector<std::string_view>& items, QWidget
     }
     // Completion is the combo box's own (below), not Qt's completer.
     edit_->setCompleter(nullptr);
+    edit_->installEventFilter(this);
     connect(edit_, &QLineEdit::textEdited, this, &Cp932ComboBox::completeTyped);
 }
 
+void Cp932ComboBox::noteInput(const QEvent* event) {
+    // Whether the next change of the text is a character typed (by a key or an input
+    // method) rather than a deletion, a paste or anything else.
+    if (event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<const QKeyEvent*>(event)->text();
+        typing_ = !text.isEmpty() && text.at(0).isPrint();
+    } else if (event->type() == QEvent::InputMethod) {
+        typing_ = !static_cast<const QInputMethodEvent*>(event)->commitString().isEmpty();
+    }
+}
+
+bool Cp932ComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit_) {
+        noteInput(event);
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void Cp932ComboBox::keyPressEvent(QKeyEvent* event) {
+    // The combo box has the focus and hands its keys to the edit field directly.
+    noteInput(event);
+    QComboBox::keyPressEvent(event);
+}
+
+void Cp932ComboBox::inputMethodEvent(QInputMethodEvent* event) {
+    noteInput(event);
+    QComboBox::inputMethodEvent(event);
+}
+
 void Cp932ComboBox::completeTyped(const QString& text) {
-    const bool typedMore = text.size() > typed_.size();
-    typed_ = text;
-    // Only a character added at the end completes; deleting never re-completes.
-    if (!typedMore || edit_->cursorPosition() != text.size()) {
+    const bool typed = std::exchange(typing_, false);
+    // Only a character typed at the end completes; deleting never re-completes.
+    if (!typed || text.isEmpty() || edit_->cursorPosition() != text.size()) {
         return;
     }
     for (int i = 0; i < count(); ++i) {
@@ -61,7 +92,6 @@ void Cp932ComboBox::completeTyped(const QString& text) {
 void Cp932ComboBox::setBytes(std::string bytes) {
     setCurrentIndex(findText(DecodeCp932(bytes), Qt::MatchExactly | Qt::MatchCaseSensitive));
     edit_->setBytes(std::move(bytes));
-    typed_ = edit_->text();
 }
 
 std::string Cp932ComboBox::bytes() const {

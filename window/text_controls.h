@@ -42,15 +42,19 @@ public:
     void showPopup() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     // Completes the text the user typed to the first item that begins with it, letter
     // case ignored; the completed tail is selected and the item becomes the current one.
     void completeTyped(const QString& text);
+    void noteInput(const QEvent* event);
 
     Cp932LineEdit* edit_;
-    QString typed_;  // the field's text after the user's last edit
+    bool typing_ = false;  // the pending change of the text is a typed character
 };
 
 }  // namespace jnx

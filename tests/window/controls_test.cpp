@@ -1,7 +1,8 @@
 // The row controls behave like the ones the users know: combo boxes that complete,
 // spin buttons bound to their edit boxes, a race box that cannot be edited.
 
-#include <QAbstractItemView>
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <QToolButton>
 
@@ -37,6 +38,9 @@ private slots:
     // Typing completes to the first item that begins with the typed text.
     void typingCompletesToAnItem_data();
     void typingCompletesToAnItem();
+    // What a Japanese input method commits completes like typed keys.
+    void inputMethodTextCompletes();
+    void deletingDoesNotComplete();
     void textThatIsNoItemStaysAsTyped();
     void settingAnItemTextSelectsIt();
     void spinButtonsStepWithinTheirRange();
@@ -89,14 +93,40 @@ void ControlsTest::typingCompletesToAnItem() {
     QFETCH(QByteArray, bytes);
     TQvEnv window;
     Cp932ComboBox* type = window.row(1).Type;
-    type->setBytes("");
-    TypeText(type->lineEdit(), typed);
+    type->setBytes("\x83\x8F\x83\x43\x83\x68");  // ワイド, replaced as a whole
+    QTest::keyClick(type, Qt::Key_A, Qt::ControlModifier);
+    TypeText(type, typed);
     QCOMPARE(type->currentText(), shown);
     QCOMPARE(type->bytes(), bytes.toStdString());
     if (shown != typed) {
         QCOMPARE(type->currentIndex(), type->findText(shown));
         QCOMPARE(type->lineEdit()->selectedText(), shown.mid(typed.size()));
     }
+}
+
+void ControlsTest::inputMethodTextCompletes() {
+    TQvEnv window;
+    Cp932ComboBox* course = window.row(1).Bb;
+    course->setBytes("");
+    QInputMethodEvent preedit(QStringLiteral("なか"), {});
+    QApplication::sendEvent(course, &preedit);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("中"));
+    QApplication::sendEvent(course, &commit);
+    QCOMPARE(course->currentText(), QStringLiteral("中山"));
+    QCOMPARE(course->bytes(), "\x92\x86\x8E\x52");
+}
+
+void ControlsTest::deletingDoesNotComplete() {
+    TQvEnv window;
+    Cp932ComboBox* course = window.row(1).Bb;
+    course->setBytes("");
+    TypeText(course, QStringLiteral("東"));
+    QCOMPARE(course->currentText(), QStringLiteral("東京"));
+    QTest::keyClick(course, Qt::Key_Backspace);
+    QCOMPARE(course->currentText(), QStringLiteral("東"));
+    QTest::keyClick(course, Qt::Key_Backspace);
+    QCOMPARE(course->currentText(), QString());
 }
 
 void ControlsTest::textThatIsNoItemStaysAsTyped() {
