@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 #include "errors.h"
@@ -24,7 +25,10 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
     const DWORD length = GetPrivateProfileStringA(
         std::string(section).c_str(), std::string(key).c_str(), std::string(defaultValue).c_str(),
         buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
-    return Text(buffer.data(), length);
+    // A value cut at the end of the buffer counts as kReadBufferSize - 1 bytes even where
+    // a double-byte character was left out whole: the text ends at the terminating NUL.
+    const std::string_view text(buffer.data(), length);
+    return Text(text.substr(0, text.find('\0')));
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {

@@ -6,6 +6,14 @@
 
 namespace jnx::test {
 
+#ifdef _WIN32
+// Windows builds are tested under Wine, a few of whose answers differ from Windows'; the
+// tests accept those too, each with its reason.
+inline constexpr bool kMayBeWine = true;
+#else
+inline constexpr bool kMayBeWine = false;
+#endif
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
 public:

@@ -1,3 +1,6 @@
+// The promises of the in-memory profile code beyond the Windows functions: the file is
+// read once when opened and written once, in one step, by commit().
+
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,0 +1,99 @@
+// What a save promises beyond the Windows profile functions: only the value bytes of the
+// keys it writes change. Also where the settings file lies on Linux.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "settings_file.h"
+#include "test_files.h"
+#include "test_models.h"
+
+namespace jnx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kKyoto;
+using test::kWakuren;
+using test::PlainModel;
+
+TEST(WriteIni, ChangesOnlyTheValueBytesOfItsKeys) {
+    // First line ends in LF alone, so lines added by the save end in LF.
+    const std::string original =
+        "; betting tool settings\n"
+        "[Main]\r\nVersion=3\r\n"
+        "[group0]\r\n"
+        "  Active = true \r\n"
+        "Type=\"W\"\r\n"
+        "Popularity=3\r\nBb=8\r\nR=5\r\n"
+        "Memo=\x95\x5C\x83\x5C\xFF\x80\r\n"
+        "Step=0\n"
+        "Total=1500\r\n"
+        "; comment\r\n"
+        "Bet=100\r\nOdd=3.1\r\nPlus=500\r\nSkip=0\r\nMinOdd=2.2\r\nMaxstep=100\r\nPN=-300\r\n"
+        "\r\n"
+        "[Dir]\r\nBetAutoRead=C:\\Data\\\r\n"
+        "[Options]\r\nOKStep=1\r\nExtra=x";
+
+    SettingsModel model = PlainModel();
+    model.group(0).active = true;
+    model.group(0).fields = {kWakuren, "4",   kKyoto, "5",   "0",   "0",   "100",
+                             "3.1",    "500", "0",    "2.2", "100", "-300"};
+    model.pauseText = "true";  // anything but "True" is saved as "False"
+
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, original);
+    WriteIni(model, path);
+
+    std::string expected =
+        "; betting tool settings\n"
+        "[Main]\r\nVersion=3\r\n"
+        "[group0]\r\n"
+        "  Active = True \r\n"
+        "Type=W\r\n"
+        "Popularity=4\r\nBb=8\r\nR=5\r\n"
+        "Memo=\x95\x5C\x83\x5C\xFF\x80\r\n"
+        "Step=0\n"
+        "Total=0\r\n"
+        "; comment\r\n"
+        "Bet=100\r\nOdd=3.1\r\nPlus=500\r\nSkip=0\r\nMinOdd=2.2\r\nMaxstep=100\r\nPN=-300\r\n"
+        "\r\n"
+        "[Dir]\r\nBetAutoRead=C:\\Bet\\\r\nPatData=C:\\\x83\x5C\\\n"
+        "[Options]\r\nOKStep=False\r\nExtra=x\n";
+    for (std::size_t g = 1; g < kGroupCount; ++g) {
+        expected += test::NewGroupSection(std::string(GroupName[g]),
+                                          test::PlainGroupInFile(static_cast<int>(g)), "\n");
+    }
+    EXPECT_EQ(test::ReadBytes(path), expected);
+
+    // Saving the same model again changes nothing.
+    WriteIni(model, path);
+    EXPECT_EQ(test::ReadBytes(path), expected);
+}
+
+TEST(ReadIni, SampleFileLoadsAndSavesItsForeignLinesUnchanged) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    fs::copy_file(test::SampleSettingsPath(), path);
+    SettingsModel model;
+    ReadIni(model, path);
+    WriteIni(model, path);
+    const std::string once = test::ReadBytes(path);
+    SettingsModel again;
+    ReadIni(again, path);
+    EXPECT_EQ(again, model);
+    WriteIni(again, path);
+    EXPECT_EQ(test::ReadBytes(path), once);
+    EXPECT_EQ(once.size(), test::ReadBytes(test::SampleSettingsPath()).size() + 1)
+        << "only Active=true of group 2 should have become Active=False";
+}
+
+TEST(SettingsPath, IsBesideTheRunningExecutable) {
+    const fs::path executable = fs::read_symlink("/proc/self/exe");
+    EXPECT_EQ(SettingsFilePath(), (executable.parent_path() / "Jnx.ini").string());
+}
+
+}  // namespace
+}  // namespace jnx
