@@ -3,6 +3,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QWheelEvent>
+#include <limits>
 #include <utility>
 
 #include "cp932_text.h"
@@ -11,6 +12,8 @@ namespace jnx {
 
 Cp932LineEdit::Cp932LineEdit(QWidget* parent) : QLineEdit(parent) {
     setValidator(new Cp932Validator(this));
+    // No length limit: Qt's default of 32767 characters would cut a longer text short.
+    setMaxLength(std::numeric_limits<int>::max());
 }
 
 void Cp932LineEdit::setBytes(std::string bytes) {

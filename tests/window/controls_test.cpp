@@ -47,6 +47,7 @@ private slots:
     void arrowKeysStepTheSpin();
     void typedNumberBecomesThePosition_data();
     void typedNumberBecomesThePosition();
+    void longTextsAreKeptWhole();
     void raceBoxCannotBeEdited();
     void startTexts();
     void codePage932Conversion();
@@ -204,6 +205,17 @@ void ControlsTest::typedNumberBecomesThePosition() {
     TQvEnv window;
     TypeInto(window.row(1).mStep, typed);
     QCOMPARE(int{window.row(1).maxStep->position()}, position);
+}
+
+void ControlsTest::longTextsAreKeptWhole() {
+    TQvEnv window;
+    const std::string long_text(40000, 'x');
+    window.row(1).Total->setBytes(long_text);
+    window.Edit2->setBytes(long_text);
+    QTest::keyClick(window.Edit2, Qt::Key_End);
+    TypeText(window.Edit2, "y");
+    QCOMPARE(window.row(1).Total->bytes(), long_text);
+    QCOMPARE(window.Edit2->bytes(), long_text + "y");
 }
 
 void ControlsTest::raceBoxCannotBeEdited() {
