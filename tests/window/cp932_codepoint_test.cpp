@@ -21,8 +21,8 @@ struct Mapping {
 // whose trail byte is "\" or an ASCII letter.
 constexpr Mapping kMappings[] = {
     {"A", U'A'},
-    {"\x5C", U'\\'},          // a backslash, not a yen sign
-    {"\x7E", U'~'},           // a tilde, not an overline
+    {"\\", U'\\'},            // 5C: a backslash, not a yen sign
+    {"~", U'~'},              // 7E: a tilde, not an overline
     {"\xB1", U'\uFF71'},      // ｱ half-width katakana
     {"\x81\x5F", U'\uFF3C'},  // ＼
     {"\x81\x60", U'\uFF5E'},  // ～, where JIS has 〜 U+301C
