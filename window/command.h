@@ -21,8 +21,4 @@ void ShowError(QWidget* window, std::string_view message);
 QString ErrorText(std::string_view message);
 QString ErrorCaption(const QString& executablePath);
 
-// Tests see the error boxes here instead of on the screen; an empty function restores
-// the boxes.
-void SetErrorSinkForTesting(std::function<void(const QString& caption, const QString& text)> sink);
-
 }  // namespace jnx

@@ -23,8 +23,6 @@ struct PageControls {
 // "O" … "Z"; row r shows group pageOffset + r − 1.
 class PageTransfer {
 public:
-    static constexpr int kPageCount = 3;
-
     PageTransfer(SettingsModel& model, PageControls controls);
 
     int currentPage = 1;

@@ -60,7 +60,7 @@ TQvEnv::TQvEnv(QWidget* parent) : QMainWindow(parent) {
     setTabOrder();
     pages_ = std::make_unique<PageTransfer>(model_, PageControls{&rows_, Edit2, Edit3, CheckBox1});
 
-    // Client area of the specified size below the menu bar; resizing the window later
+    // Client area of its fixed size below the menu bar; resizing the window later
     // moves and stretches nothing.
     resize(layout::kClientWidth, layout::kClientHeight + menuBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -73,12 +73,12 @@ TQvEnv::TQvEnv(QWidget* parent) : QMainWindow(parent) {
 
 void TQvEnv::buildTopBar(QWidget* client) {
     std::vector<QPushButton*> buttons;
-    for (const layout::BarButton& spec : layout::kTopBar) {
+    for (const layout::BarButton& bar : layout::kTopBar) {
         QPushButton* button =
-            BuildButton(client, spec.name, spec.caption,
-                        {spec.x, layout::kTopBarY, spec.width, layout::kTopBarHeight});
-        if (spec.fontColour) {
-            SetFontColour(button, *spec.fontColour);
+            BuildButton(client, bar.name, bar.caption,
+                        {bar.x, layout::kTopBarY, bar.width, layout::kTopBarHeight});
+        if (bar.fontColour) {
+            SetFontColour(button, *bar.fontColour);
         }
         buttons.push_back(button);
     }
@@ -112,17 +112,17 @@ void TQvEnv::buildBottomArea(QWidget* client) {
     std::array<QPushButton*, 2> buttons{};
     std::array<QLabel*, 2> labels{};
     for (std::size_t i = 0; i < layout::kFolderRows.size(); ++i) {
-        const layout::FolderRow& spec = layout::kFolderRows[i];
-        labels[i] = BuildLabel(client, spec.labelName, spec.labelCaption, spec.labelX, spec.y,
-                               layout::kFolderLabelFontHeight);
+        const layout::FolderRow& folder = layout::kFolderRows[i];
+        labels[i] = BuildLabel(client, folder.labelName, folder.labelCaption, folder.labelX,
+                               folder.y, layout::kFolderLabelFontHeight);
         edits[i] = new Cp932LineEdit(client);
-        edits[i]->setObjectName(Utf8(spec.editName));
-        edits[i]->setGeometry(layout::kFolderEditX, spec.y, layout::kFolderEditWidth,
+        edits[i]->setObjectName(Utf8(folder.editName));
+        edits[i]->setGeometry(layout::kFolderEditX, folder.y, layout::kFolderEditWidth,
                               layout::kFolderRowHeight);
-        SetBackground(edits[i], spec.editColour);
-        buttons[i] = BuildButton(
-            client, spec.buttonName, layout::kFolderButtonCaption,
-            {layout::kFolderButtonX, spec.y, layout::kFolderButtonWidth, layout::kFolderRowHeight});
+        SetBackground(edits[i], folder.editColour);
+        buttons[i] = BuildButton(client, folder.buttonName, layout::kFolderButtonCaption,
+                                 {layout::kFolderButtonX, folder.y, layout::kFolderButtonWidth,
+                                  layout::kFolderRowHeight});
     }
     Label1 = labels[0];
     Label2 = labels[1];

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "colours.h"
+#include "cp932_text.h"
 #include "tables.h"
 #include "window_style.h"
 
@@ -58,9 +59,8 @@ void CreateControls(RowControls& row, QWidget* panel) {
 }
 
 void SetStartText(QWidget* widget, const QString& text) {
-    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        combo->setCurrentIndex(combo->findText(text));
-        combo->setEditText(text);
+    if (auto* combo = qobject_cast<Cp932ComboBox*>(widget)) {
+        combo->setBytes(EncodeCp932(text).value_or(std::string()));
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(text);
     }
@@ -112,12 +112,15 @@ QWidget* RowControls::widget(Column column) const {
     return nullptr;
 }
 
+namespace {
+
+// The name of a row control: "Type1", "Ud101", "Edit5" …
 QString ControlName(Column column, int row) {
-    const layout::ColumnSpec& spec = ColumnOf(column);
-    return QString::fromUtf8(spec.namePrefix.data(),
-                             static_cast<qsizetype>(spec.namePrefix.size())) +
-           QString::number(spec.nameStep * row + spec.nameOffset);
+    const layout::ColumnLayout& place = ColumnOf(column);
+    return Utf8(place.namePrefix) + QString::number(place.nameStep * row + place.nameOffset);
 }
+
+}  // namespace
 
 RowControls BuildRow(QWidget* parent, int row) {
     RowControls controls;
@@ -131,19 +134,19 @@ RowControls BuildRow(QWidget* parent, int row) {
 
     for (std::size_t i = 0; i < layout::kColumnCount; ++i) {
         const auto column = static_cast<Column>(i);
-        const layout::ColumnSpec& spec = layout::kColumns[i];
+        const layout::ColumnLayout& place = layout::kColumns[i];
         QWidget* widget = controls.widget(column);
         widget->setObjectName(ControlName(column, row));
-        widget->setGeometry(spec.x, layout::kRowControlY, spec.width, spec.height);
+        widget->setGeometry(place.x, layout::kRowControlY, place.width, place.height);
         const std::optional<Colour> colour =
-            row == 1 && spec.firstRowColour ? spec.firstRowColour : spec.colour;
+            row == 1 && place.firstRowColour ? place.firstRowColour : place.colour;
         if (colour) {
             SetBackground(widget, *colour);
         }
-        if (spec.fontColour) {
-            SetFontColour(widget, *spec.fontColour);
+        if (place.fontColour) {
+            SetFontColour(widget, *place.fontColour);
         }
-        SetStartText(widget, Utf8(spec.startText));
+        SetStartText(widget, Utf8(place.startText));
     }
 
     const layout::LabelColours& label = layout::kGroupLabelColours.at(row - 1);

@@ -43,7 +43,4 @@ struct RowControls {
 // colours, fonts and start texts.
 RowControls BuildRow(QWidget* parent, int row);
 
-// The name of a row control: "Type1", "Ud101", "Edit5" …
-QString ControlName(layout::Column column, int row);
-
 }  // namespace jnx

@@ -37,7 +37,6 @@ public:
     // Shows the text unchanged; when it is one of the items, that item is selected.
     void setBytes(std::string bytes);
     [[nodiscard]] std::string bytes() const;
-    [[nodiscard]] Cp932LineEdit* edit() const { return edit_; }
 
     void showPopup() override;
 

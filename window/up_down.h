@@ -27,8 +27,6 @@ public:
     void stepBy(int steps);
 
     [[nodiscard]] QLineEdit* buddy() const { return buddy_; }
-    [[nodiscard]] qint16 minimum() const { return minimum_; }
-    [[nodiscard]] qint16 maximum() const { return maximum_; }
 
 signals:
     // The user stepped the position or typed into the edit box.

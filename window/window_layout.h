@@ -70,7 +70,7 @@ struct SpinRange {
     int start;
 };
 
-struct ColumnSpec {
+struct ColumnLayout {
     // The control's name is namePrefix + (nameStep × row + nameOffset): "Type1", "Ud101",
     // "Edit5" …
     std::string_view namePrefix;
@@ -89,7 +89,7 @@ struct ColumnSpec {
 // Every row control sits at y 8 in its row.
 inline constexpr int kRowControlY = 8;
 
-inline constexpr std::array<ColumnSpec, kColumnCount> kColumns = {{
+inline constexpr std::array<ColumnLayout, kColumnCount> kColumns = {{
     {"Gr", 1, 0, 8, 25, 17, std::nullopt, std::nullopt, std::nullopt, "", std::nullopt},
     {"Act", 1, 0, 40, 17, 17, Colour::Yellow, std::nullopt, std::nullopt, "", std::nullopt},
     {"Type", 1, 0, 56, 57, 20, Colour::Yellow, std::nullopt, std::nullopt, "単勝", std::nullopt},
@@ -115,7 +115,7 @@ inline constexpr std::array<ColumnSpec, kColumnCount> kColumns = {{
     {"Edit", 3, 3, 736, 41, 20, Colour::BtnFace, std::nullopt, std::nullopt, "", std::nullopt},
 }};
 
-constexpr const ColumnSpec& ColumnOf(Column column) {
+constexpr const ColumnLayout& ColumnOf(Column column) {
     return kColumns[static_cast<std::size_t>(column)];
 }
 

@@ -10,10 +10,10 @@ class QWidget;
 
 namespace jnx {
 
-// Small helpers that give the window's controls their specified look.
+// Small helpers that give the window's controls their look.
 
 // Gives the whole application the look the window is drawn for: Qt's Fusion style,
-// which honours the specified colours on every desktop.
+// which honours the window's own colours on every desktop.
 void UseWindowLook();
 
 QString Utf8(std::string_view text);

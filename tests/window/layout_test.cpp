@@ -33,7 +33,7 @@ private slots:
     // Group label colours follow the row, whatever group the page puts there.
     void labelColoursBelongToRows();
     void fixedColours();
-    // Tab walks the specified order and starts at "保存終了".
+    // Tab walks the window's order and starts at "保存終了".
     void tabOrderFromSaveEnd();
     void opensWithFocusOnSaveEnd();
     void resizingMovesNothing();
