@@ -4,18 +4,14 @@
 
 #include "command.h"
 #include "qv_env.h"
-#include "settings_file.h"
 #include "window_style.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     jnx::UseWindowLook();
     jnx::TQvEnv QvEnv;
-    jnx::RunCommand(&QvEnv, [&QvEnv] {
-        jnx::ReadIni(QvEnv.model(), jnx::SettingsFilePath());
-        QvEnv.pages().currentPage = 1;
-        QvEnv.pages().UpDatePage();
-    });
+    // The window's creation step: an error of the load is shown before the window is.
+    jnx::RunCommand(&QvEnv, [&QvEnv] { QvEnv.FormCreate(); });
     QvEnv.show();
     return QApplication::exec();
 }

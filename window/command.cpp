@@ -29,6 +29,7 @@ void ShowError(QWidget* window, std::string_view message) {
     const QString caption = ErrorCaption(QCoreApplication::applicationFilePath());
     const QString text = ErrorText(message);
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, window);
+    box.setDefaultButton(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

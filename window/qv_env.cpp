@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app_icon.h"
@@ -38,7 +39,8 @@ QLabel* BuildLabel(QWidget* parent, std::string_view name, std::string_view capt
 
 }  // namespace
 
-TQvEnv::TQvEnv(QWidget* parent) : QMainWindow(parent) {
+TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
+    : QMainWindow(parent), settingsPath_(std::move(settingsPath)) {
     setObjectName(QStringLiteral("QvEnv"));
     setWindowTitle(Utf8(layout::kCaption));
     setWindowIcon(AppIcon());
@@ -59,6 +61,7 @@ TQvEnv::TQvEnv(QWidget* parent) : QMainWindow(parent) {
     buildMenu();
     setTabOrder();
     pages_ = std::make_unique<PageTransfer>(model_, PageControls{&rows_, Edit2, Edit3, CheckBox1});
+    bindCommands();
 
     // Client area of its fixed size below the menu bar; resizing the window later
     // moves and stretches nothing.
@@ -87,9 +90,6 @@ void TQvEnv::buildTopBar(QWidget* client) {
     page3 = buttons[2];
     TotalZero = buttons[3];
     Button1 = buttons[4];
-    bindCommand(page1, &TQvEnv::page1Click);
-    bindCommand(page2, &TQvEnv::page2Click);
-    bindCommand(page3, &TQvEnv::page3Click);
 }
 
 void TQvEnv::buildHeadings(QWidget* client) {
@@ -180,9 +180,39 @@ void TQvEnv::setTabOrder() {
     }
 }
 
-void TQvEnv::bindCommand(QPushButton* button, void (TQvEnv::*handler)()) {
-    connect(button, &QPushButton::clicked, this,
+template <typename Sender, typename Signal>
+void TQvEnv::bindCommand(Sender* sender, Signal signal, void (TQvEnv::*handler)()) {
+    connect(sender, signal, this,
             [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TQvEnv::bindCommands() {
+    bindCommand(page1, &QPushButton::clicked, &TQvEnv::page1Click);
+    bindCommand(page2, &QPushButton::clicked, &TQvEnv::page2Click);
+    bindCommand(page3, &QPushButton::clicked, &TQvEnv::page3Click);
+    bindCommand(TotalZero, &QPushButton::clicked, &TQvEnv::TotalZeroClick);
+    bindCommand(Button1, &QPushButton::clicked, &TQvEnv::Button1Click);
+    bindCommand(SaveEnd, &QPushButton::clicked, &TQvEnv::SaveEndClick);
+    bindCommand(Save1, &QAction::triggered, &TQvEnv::Save1Click);
+    bindCommand(Exit1, &QAction::triggered, &TQvEnv::Exit1Click);
+}
+
+void TQvEnv::setSettingsCommandsEnabled(bool enabled) {
+    for (QPushButton* button :
+         {page1, page2, page3, TotalZero, Button1, FindDir1, FindDir2, SaveEnd}) {
+        button->setEnabled(enabled);
+    }
+    Save1->setEnabled(enabled);
+}
+
+void TQvEnv::FormCreate() {
+    // A load that stops half-way leaves groups unread; saving them would write empty
+    // texts over the file's values, so the commands come on only after a whole load.
+    setSettingsCommandsEnabled(false);
+    ReadIni(model_, settingsPath_());
+    setSettingsCommandsEnabled(true);
+    pages_->currentPage = 1;
+    pages_->UpDatePage();
 }
 
 void TQvEnv::page1Click() {
@@ -193,6 +223,38 @@ void TQvEnv::page2Click() {
 }
 void TQvEnv::page3Click() {
     pages_->SwitchTo(3);
+}
+
+void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box) {
+    pages_->requestedPage = pages_->currentPage;
+    for (RowControls& controls : rows_) {
+        (controls.*box)->setBytes("0");
+    }
+    pages_->MemoryPage();
+    pages_->UpDatePage();
+}
+
+void TQvEnv::TotalZeroClick() {
+    zeroColumn(&RowControls::Total);
+}
+
+void TQvEnv::Button1Click() {
+    zeroColumn(&RowControls::PN);
+}
+
+void TQvEnv::Save1Click() {
+    pages_->requestedPage = pages_->currentPage;
+    pages_->MemoryPage();
+    WriteIni(model_, settingsPath_());
+}
+
+void TQvEnv::SaveEndClick() {
+    Save1Click();
+    close();
+}
+
+void TQvEnv::Exit1Click() {
+    close();
 }
 
 }  // namespace jnx

@@ -7,10 +7,13 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "page_transfer.h"
 #include "row_controls.h"
+#include "settings_file.h"
 #include "settings_model.h"
 #include "text_controls.h"
 
@@ -23,12 +26,23 @@ namespace jnx {
 class TQvEnv : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TQvEnv(QWidget* parent = nullptr);
+    // Where the settings file is, asked afresh for every load and save.
+    using SettingsPath = std::function<std::string()>;
+
+    explicit TQvEnv(SettingsPath settingsPath = SettingsFilePath, QWidget* parent = nullptr);
+
+    // The creation handler: loads the settings file and shows page 1. Errors escape to
+    // the caller. Until the load has completed, every command that reads or writes the
+    // settings stays disabled, so a file that could not be read is never written over.
+    void FormCreate();
 
     [[nodiscard]] SettingsModel& model() { return model_; }
     [[nodiscard]] PageTransfer& pages() { return *pages_; }
     // Row r, 1 … 12.
     [[nodiscard]] RowControls& row(int r) { return rows_.at(static_cast<std::size_t>(r - 1)); }
+    [[nodiscard]] const RowControls& row(int r) const {
+        return rows_.at(static_cast<std::size_t>(r - 1));
+    }
 
     QPushButton* page1 = nullptr;
     QPushButton* page2 = nullptr;
@@ -51,6 +65,15 @@ public slots:
     void page1Click();
     void page2Click();
     void page3Click();
+    // Sets the totals (balances) of the twelve groups shown to "0".
+    void TotalZeroClick();
+    void Button1Click();
+    // Stores the page shown and writes the settings file; the window stays as it is.
+    void Save1Click();
+    // Saves, then closes the window; a failed save leaves it open.
+    void SaveEndClick();
+    // Closes the window without saving and without asking.
+    void Exit1Click();
 
 private:
     void buildTopBar(QWidget* client);
@@ -58,9 +81,16 @@ private:
     void buildBottomArea(QWidget* client);
     void buildMenu();
     void setTabOrder();
-    // Runs the handler through the error display when the button is clicked.
-    void bindCommand(QPushButton* button, void (TQvEnv::*handler)());
+    void bindCommands();
+    // Runs the handler through the error display whenever the sender emits the signal.
+    template <typename Sender, typename Signal>
+    void bindCommand(Sender* sender, Signal signal, void (TQvEnv::*handler)());
+    // The buttons and menu item that read or write the settings.
+    void setSettingsCommandsEnabled(bool enabled);
+    // Sets one text box of every row to "0" and stores and shows the page again.
+    void zeroColumn(Cp932LineEdit* RowControls::*box);
 
+    SettingsPath settingsPath_;
     SettingsModel model_;
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;

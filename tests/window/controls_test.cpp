@@ -51,8 +51,10 @@ private slots:
     void raceBoxCannotBeEdited();
     void startTexts();
     void codePage932Conversion();
-    void errorBoxTextAndCaption_data();
-    void errorBoxTextAndCaption();
+    void errorBoxText_data();
+    void errorBoxText();
+    void errorBoxCaption_data();
+    void errorBoxCaption();
 };
 
 void ControlsTest::comboListsAreFixed() {
@@ -254,7 +256,7 @@ void ControlsTest::codePage932Conversion() {
     QVERIFY(!EncodeCp932(QStringLiteral("¥")).has_value());  // would come back as "\"
 }
 
-void ControlsTest::errorBoxTextAndCaption_data() {
+void ControlsTest::errorBoxText_data() {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QString>("text");
     const struct {
@@ -271,12 +273,31 @@ void ControlsTest::errorBoxTextAndCaption_data() {
     }
 }
 
-void ControlsTest::errorBoxTextAndCaption() {
+void ControlsTest::errorBoxText() {
     QFETCH(QByteArray, message);
     QFETCH(QString, text);
     QCOMPARE(ErrorText(message.toStdString()), text);
-    QCOMPARE(ErrorCaption("/opt/jnx/JnxEnv"), QStringLiteral("Jnxenv"));
-    QCOMPARE(ErrorCaption("C:/Tools/JNXENV.v2.EXE"), QStringLiteral("Jnxenv"));
+}
+
+void ControlsTest::errorBoxCaption_data() {
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("plain") << "/opt/jnx/JnxEnv"
+                           << "Jnxenv";
+    QTest::newRow("dashed, first letter kept") << "/opt/jnx-settings"
+                                               << "jnx-settings";
+    QTest::newRow("cut at the first dot") << "C:/Tools/Jnx.Settings.exe"
+                                          << "Jnx";
+    QTest::newRow("upper case") << "/usr/bin/JNX"
+                                << "Jnx";
+    QTest::newRow("dotted folder") << "C:/Tools.v2/JNXENV.v2.EXE"
+                                   << "Jnxenv";
+}
+
+void ControlsTest::errorBoxCaption() {
+    QFETCH(QString, executable);
+    QFETCH(QString, caption);
+    QCOMPARE(ErrorCaption(executable), caption);
 }
 
 }  // namespace jnx

@@ -1,5 +1,11 @@
 #include "window_test_support.h"
 
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <fstream>
+#include <iterator>
+
 #include "tables.h"
 
 namespace jnx::test {
@@ -50,6 +56,38 @@ void TypeInto(QWidget* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_Delete);
     TypeText(edit, text);
+}
+
+std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action) {
+    std::vector<ShownBox> boxes;
+    // A box runs its own event loop; the timer fires inside it.
+    QTimer answer;
+    answer.setInterval(0);
+    QObject::connect(&answer, &QTimer::timeout, [&boxes] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            return;
+        }
+        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                         box->windowModality()});
+        if (QPushButton* button = box->defaultButton()) {
+            button->click();
+        } else {
+            box->reject();
+        }
+    });
+    answer.start();
+    action();
+    return boxes;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 }  // namespace jnx::test

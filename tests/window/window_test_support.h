@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QString>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "qv_env.h"
 #include "settings_model.h"
@@ -33,5 +36,22 @@ void TypeText(QWidget* widget, const QString& text);
 
 // Replaces what an edit box holds as the user does: select all, then type.
 void TypeInto(QWidget* edit, const QString& text);
+
+// A message box as the user saw it.
+struct ShownBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Runs the action and answers every message box it opens with its default button (OK),
+// as a user would; gives back what the boxes showed, in order.
+std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action);
+
+// The whole content of a file; empty when there is none.
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace jnx::test

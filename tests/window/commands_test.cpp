@@ -1,0 +1,290 @@
+// Commands and start-up: the load, the resets, the saves, leaving, and the error box.
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+
+#include "command.h"
+#include "cp932_text.h"
+#include "settings_file.h"
+#include "tables.h"
+#include "window_style.h"
+#include "window_test_support.h"
+
+namespace jnx {
+
+using test::AnswerBoxes;
+using test::DistinctModel;
+using test::ReadBytes;
+using test::TypeInto;
+using test::WriteBytes;
+
+namespace {
+
+// A settings file in a folder of its own and the editor's window on it.
+class Editor {
+public:
+    explicit Editor(const std::string& bytes) {
+        WriteBytes(path, bytes);
+        window = std::make_unique<TQvEnv>([this] { return path; });
+    }
+
+    // A window whose model and rows hold the distinct model, as after a load of it.
+    static std::unique_ptr<Editor> OnDistinctModel() {
+        SettingsModel model = DistinctModel();
+        auto editor = std::make_unique<Editor>("");
+        WriteIni(model, editor->path);
+        editor->window->FormCreate();
+        return editor;
+    }
+
+    [[nodiscard]] SettingsModel readBack() const {
+        SettingsModel model;
+        ReadIni(model, path);
+        return model;
+    }
+
+    QTemporaryDir dir;
+    std::string path = dir.filePath(QStringLiteral("Jnx.ini")).toStdString();
+    std::unique_ptr<TQvEnv> window;
+};
+
+std::string Sample() {
+    return ReadBytes(JNX_SAMPLE_SETTINGS);
+}
+
+// The sample with one line replaced.
+std::string SampleWith(const std::string& line, const std::string& replacement) {
+    std::string bytes = Sample();
+    const std::size_t at = bytes.find(line);
+    if (at == std::string::npos) {
+        return bytes;
+    }
+    return bytes.replace(at, line.size(), replacement);
+}
+
+QString Captions(TQvEnv& window) {
+    QString captions;
+    for (int r = 1; r <= 12; ++r) {
+        captions += window.row(r).Gr->text();
+    }
+    return captions;
+}
+
+QString ErrorCaptionOfThisProgram() {
+    return ErrorCaption(QCoreApplication::applicationFilePath());
+}
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseWindowLook(); }
+
+    void startUpShowsPageOneOfTheFile();
+    void saveKeepsThePageShown();
+    void resetsTouchOnlyThePageShown_data();
+    void resetsTouchOnlyThePageShown();
+    void typedFolderReachesTheFileAtTheNextSave();
+    void failedLoadDisablesEverySettingsCommand_data();
+    void failedLoadDisablesEverySettingsCommand();
+    void badPopularityStillLetsTheEditorSave();
+    void saveAndEndClosesTheWindow();
+    void failedSaveShowsThePathAndKeepsTheWindow();
+    void leavingWithoutSavingKeepsTheFile();
+};
+
+void CommandsTest::startUpShowsPageOneOfTheFile() {
+    Editor editor(Sample());
+    const auto boxes = AnswerBoxes([&] { editor.window->FormCreate(); });
+    QVERIFY(boxes.empty());
+    QCOMPARE(editor.window->pages().currentPage, 1);
+    QCOMPARE(Captions(*editor.window), QStringLiteral("0123456789AB"));
+    QCOMPARE(editor.window->row(3).Type->currentText(), QStringLiteral("枠連"));
+    QCOMPARE(editor.window->row(3).PN->text(), QStringLiteral("-1200"));
+    QVERIFY(editor.window->SaveEnd->isEnabled());
+    QVERIFY(editor.window->Save1->isEnabled());
+}
+
+void CommandsTest::saveKeepsThePageShown() {
+    const auto editor = Editor::OnDistinctModel();
+    TQvEnv& window = *editor->window;
+    TypeInto(window.row(2).mOdd, QStringLiteral("2.5"));
+    window.Save1->trigger();
+    QCOMPARE(window.pages().currentPage, 1);
+    QCOMPARE(Captions(window), QStringLiteral("0123456789AB"));
+    QCOMPARE(editor->readBack().group(1).fields[kMinOddField], "2.5");
+
+    // Page 1 went into the model, so it is not lost by moving on.
+    window.page2->click();
+    QCOMPARE(Captions(window), QStringLiteral("CDEFGHIJKLMN"));
+    QCOMPARE(window.model().group(1).fields[kMinOddField], "2.5");
+    QCOMPARE(editor->readBack().group(13).fields[kMinOddField], "M13");
+}
+
+void CommandsTest::resetsTouchOnlyThePageShown_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("otherText");
+    QTest::newRow("Total->0") << "TotalZero" << int{kTotalField} << "T";
+    QTest::newRow("収支->0") << "Button1" << int{kBalanceField} << "P";
+}
+
+void CommandsTest::resetsTouchOnlyThePageShown() {
+    QFETCH(QString, button);
+    QFETCH(int, field);
+    QFETCH(QString, otherText);
+    const auto editor = Editor::OnDistinctModel();
+    TQvEnv& window = *editor->window;
+    window.page2->click();
+    const std::string before = ReadBytes(editor->path);
+
+    test::Control<QPushButton>(window, button)->click();
+    QCOMPARE(window.pages().currentPage, 2);
+    for (int r = 1; r <= 12; ++r) {
+        const Cp932LineEdit* box = field == kTotalField ? window.row(r).Total : window.row(r).PN;
+        QCOMPARE(box->text(), QStringLiteral("0"));
+    }
+    QCOMPARE(ReadBytes(editor->path), before);  // the file changes only at a save
+
+    window.Save1->trigger();
+    const SettingsModel saved = editor->readBack();
+    for (std::size_t g = 0; g < kGroupCount; ++g) {
+        const bool shown = g >= 12 && g < 24;
+        const std::string expected = shown ? "0" : otherText.toStdString() + std::to_string(g);
+        QCOMPARE(saved.group(g).fields[static_cast<std::size_t>(field)], expected);
+    }
+}
+
+void CommandsTest::typedFolderReachesTheFileAtTheNextSave() {
+    const auto editor = Editor::OnDistinctModel();
+    TQvEnv& window = *editor->window;
+    TypeInto(window.Edit2, QStringLiteral("D:\\競馬\\自動\\"));
+    QCOMPARE(editor->readBack().betAutoReadFolder, "C:\\Auto\\");
+    window.Save1->trigger();
+    QCOMPARE(editor->readBack().betAutoReadFolder, "D:\\\x8B\xA3\x94\x6E\\\x8E\xA9\x93\xAE\\");
+    QCOMPARE(editor->readBack().patFolder, "C:\\Pat\\");
+}
+
+void CommandsTest::failedLoadDisablesEverySettingsCommand_data() {
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no file") << false << QByteArray() << "'' は整数ではありません.";
+    QTest::newRow("course x in group 2")
+        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=x\r\n"))
+        << "'x' は整数ではありません.";
+    QTest::newRow("course with a full stop")
+        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=3.\r\n"))
+        << "'3.' は整数ではありません.";
+}
+
+void CommandsTest::failedLoadDisablesEverySettingsCommand() {
+    QFETCH(bool, present);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    Editor editor(bytes.toStdString());
+    if (!present) {
+        std::filesystem::remove(editor.path);
+    }
+
+    const auto boxes =
+        AnswerBoxes([&] { RunCommand(editor.window.get(), [&] { editor.window->FormCreate(); }); });
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].text, message);
+    QCOMPARE(boxes[0].caption, ErrorCaptionOfThisProgram());
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(boxes[0].modality, Qt::ApplicationModal);
+
+    TQvEnv& window = *editor.window;
+    const TQvEnv fresh;  // the rows keep their start texts
+    for (const int r : {1, 12}) {
+        QCOMPARE(window.row(r).Type->currentText(), fresh.row(r).Type->currentText());
+        QCOMPARE(window.row(r).Nk->text(), fresh.row(r).Nk->text());
+        QCOMPARE(window.row(r).Total->text(), fresh.row(r).Total->text());
+    }
+    for (const char* name :
+         {"page1", "page2", "page3", "TotalZero", "Button1", "FindDir1", "FindDir2", "SaveEnd"}) {
+        QVERIFY2(!test::Control(window, QString::fromLatin1(name))->isEnabled(), name);
+    }
+    QVERIFY(!window.Save1->isEnabled());
+    QVERIFY(window.Exit1->isEnabled());
+
+    // Neither the menu nor the button write anything, even when asked directly.
+    window.show();
+    window.Save1->trigger();
+    window.SaveEnd->click();
+    QCOMPARE(std::filesystem::exists(editor.path), present);
+    if (present) {
+        QCOMPARE(ReadBytes(editor.path), bytes.toStdString());
+    }
+    QVERIFY(window.isVisible());
+    window.Exit1->trigger();
+    QVERIFY(!window.isVisible());
+}
+
+void CommandsTest::badPopularityStillLetsTheEditorSave() {
+    // The whole file was read; only the fill of one spin failed, and that group keeps
+    // its text through a save.
+    Editor editor(SampleWith("Popularity=3\r\n", "Popularity=abc\r\n"));
+    const auto boxes =
+        AnswerBoxes([&] { RunCommand(editor.window.get(), [&] { editor.window->FormCreate(); }); });
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].text, QStringLiteral("'abc' は整数ではありません."));
+    QVERIFY(editor.window->Save1->isEnabled());
+    editor.window->Save1->trigger();
+    QCOMPARE(editor.readBack().group(2).fields[kPopularityField], "abc");
+}
+
+void CommandsTest::saveAndEndClosesTheWindow() {
+    const auto editor = Editor::OnDistinctModel();
+    TQvEnv& window = *editor->window;
+    window.show();
+    window.page3->click();
+    TypeInto(window.row(12).Skip, QStringLiteral("9"));
+    const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
+    QVERIFY(boxes.empty());  // no word on success
+    QVERIFY(!window.isVisible());
+    QCOMPARE(editor->readBack().group(35).fields[kSkipField], "9");
+}
+
+void CommandsTest::failedSaveShowsThePathAndKeepsTheWindow() {
+    const auto editor = Editor::OnDistinctModel();
+    TQvEnv& window = *editor->window;
+    window.show();
+    QVERIFY(editor->dir.remove());
+
+    const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].text, DecodeCp932(editor->path) + QStringLiteral(" に書き込めません."));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QVERIFY(window.isVisible());
+    QVERIFY(!std::filesystem::exists(editor->path));
+}
+
+void CommandsTest::leavingWithoutSavingKeepsTheFile() {
+    for (const bool throughTheMenu : {true, false}) {
+        Editor editor(Sample());
+        TQvEnv& window = *editor.window;
+        window.FormCreate();
+        window.show();
+        TypeInto(window.row(1).mOdd, QStringLiteral("7.7"));
+        window.page2->click();
+        window.TotalZero->click();
+        if (throughTheMenu) {
+            window.Exit1->trigger();
+        } else {
+            window.close();  // the frame's close button
+        }
+        QVERIFY(!window.isVisible());
+        QCOMPARE(ReadBytes(editor.path), Sample());
+    }
+}
+
+}  // namespace jnx
+
+QTEST_MAIN(jnx::CommandsTest)
+#include "commands_test.moc"
