@@ -70,8 +70,20 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
                                         screen->availableGeometry()));
     }
-    // The first control in tab order has the focus when the window opens.
-    SaveEnd->setFocus();
+}
+
+void TQvEnv::showEvent(QShowEvent* event) {
+    // The window opens with the focus on the first control in tab order that can take
+    // it: "保存終了", or after a failed load (which disables it) the first row's box.
+    if (!shown_) {
+        shown_ = true;
+        const auto first = std::find_if(tabOrder_.begin(), tabOrder_.end(),
+                                        [](const QWidget* widget) { return widget->isEnabled(); });
+        if (first != tabOrder_.end()) {
+            (*first)->setFocus();
+        }
+    }
+    QMainWindow::showEvent(event);
 }
 
 void TQvEnv::buildTopBar(QWidget* client) {
@@ -158,13 +170,13 @@ void TQvEnv::buildMenu() {
 }
 
 void TQvEnv::setTabOrder() {
-    std::vector<QWidget*> order{SaveEnd};
+    tabOrder_ = {SaveEnd};
     for (const RowControls& controls : rows_) {
         for (const layout::Column column : layout::kRowTabOrder) {
             // Labels and spin buttons take no focus; Tab passes them by.
             QWidget* widget = controls.widget(column);
             if (widget->focusPolicy() & Qt::TabFocus) {
-                order.push_back(widget);
+                tabOrder_.push_back(widget);
             }
         }
     }
@@ -173,10 +185,10 @@ void TQvEnv::setTabOrder() {
                             static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
                             static_cast<QWidget*>(FindDir1), static_cast<QWidget*>(FindDir2),
                             static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(Button1)}) {
-        order.push_back(widget);
+        tabOrder_.push_back(widget);
     }
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(order[i - 1], order[i]);
+    for (std::size_t i = 1; i < tabOrder_.size(); ++i) {
+        QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
     }
 }
 

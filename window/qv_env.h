@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "page_transfer.h"
 #include "row_controls.h"
@@ -75,6 +76,9 @@ public slots:
     // Closes the window without saving and without asking.
     void Exit1Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void buildTopBar(QWidget* client);
     void buildHeadings(QWidget* client);
@@ -91,6 +95,8 @@ private:
     void zeroColumn(Cp932LineEdit* RowControls::*box);
 
     SettingsPath settingsPath_;
+    std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order
+    bool shown_ = false;
     SettingsModel model_;
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;

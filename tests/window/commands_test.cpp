@@ -106,6 +106,10 @@ void CommandsTest::startUpShowsPageOneOfTheFile() {
     QCOMPARE(editor.window->row(3).PN->text(), QStringLiteral("-1200"));
     QVERIFY(editor.window->SaveEnd->isEnabled());
     QVERIFY(editor.window->Save1->isEnabled());
+    // The load enables "保存終了" again, and it has the focus when the window opens.
+    editor.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(editor.window.get()));
+    QVERIFY(editor.window->SaveEnd->hasFocus());
 }
 
 void CommandsTest::saveKeepsThePageShown() {
@@ -213,8 +217,12 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     QVERIFY(!window.Save1->isEnabled());
     QVERIFY(window.Exit1->isEnabled());
 
-    // Neither the menu nor the button write anything, even when asked directly.
+    // The focus goes to the first control that can take it.
     window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(window.row(1).Type->hasFocus());
+
+    // Neither the menu nor the button write anything, even when asked directly.
     window.Save1->trigger();
     window.SaveEnd->click();
     QCOMPARE(std::filesystem::exists(editor.path), present);
