@@ -1,7 +1,10 @@
 #include "command.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <exception>
 #include <string>
@@ -10,6 +13,32 @@
 #include "errors.h"
 
 namespace jnx {
+
+namespace {
+
+// The error box. Ctrl+C copies it as text, caption, message and button between rules,
+// as the users' desktop does, so that a path in a message can be pasted elsewhere.
+class ErrorBox : public QMessageBox {
+public:
+    ErrorBox(const QString& caption, const QString& text, QWidget* parent)
+        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent) {
+        setDefaultButton(QMessageBox::Ok);
+        setWindowModality(Qt::ApplicationModal);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Copy)) {
+            const QString rule = QStringLiteral("---------------------------\n");
+            QGuiApplication::clipboard()->setText(rule + windowTitle() + u'\n' + rule + text() +
+                                                  u'\n' + rule + QStringLiteral("OK   \n") + rule);
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+};
+
+}  // namespace
 
 QString ErrorText(std::string_view message) {
     std::string text(message);
@@ -28,9 +57,7 @@ QString ErrorCaption(const QString& executablePath) {
 void ShowError(QWidget* window, std::string_view message) {
     const QString caption = ErrorCaption(QCoreApplication::applicationFilePath());
     const QString text = ErrorText(message);
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, window);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
+    ErrorBox box(caption, text, window);
     box.exec();
 }
 

@@ -54,9 +54,12 @@ void SetBackground(QWidget* widget, Colour colour) {
 void SetFontColour(QWidget* widget, Colour colour) {
     const QColor value = ColourOf(colour, QGuiApplication::palette());
     QPalette palette = widget->palette();
-    for (const QPalette::ColorRole role :
-         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(role, value);
+    // A disabled control keeps the desktop's grey text, whatever its own font colour.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        for (const QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+            palette.setColor(group, role, value);
+        }
     }
     widget->setPalette(palette);
 }

@@ -216,6 +216,10 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     }
     QVERIFY(!window.Save1->isEnabled());
     QVERIFY(window.Exit1->isEnabled());
+    // Greyed as the desktop greys a disabled button, whatever their own font colour.
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::ButtonText);
+    QCOMPARE(window.SaveEnd->palette().color(QPalette::Disabled, QPalette::ButtonText), grey);
+    QCOMPARE(window.Button1->palette().color(QPalette::Disabled, QPalette::ButtonText), grey);
 
     // The focus goes to the first control that can take it.
     window.show();
