@@ -12,8 +12,9 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 PACKAGES=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev qt6-base-dev
     fonts-ipafont-gothic)
 
-# What it takes to show the window on a virtual screen and drive or photograph it.
-X_PACKAGES=(xvfb xauth xdotool imagemagick x11-utils)
+# What it takes to show the window on a virtual screen and drive it: the end-to-end tests
+# read the error box through the clipboard.
+X_PACKAGES=(xvfb xauth xdotool xclip x11-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -3,7 +3,7 @@
 # saves it as docs/window.png, the picture in the README.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-ensure_packages "${PACKAGES[@]}" "${X_PACKAGES[@]}"
+ensure_packages "${PACKAGES[@]}" "${X_PACKAGES[@]}" imagemagick
 configure
 cmake --build "$BUILD_DIR" -j "$JOBS" --target JnxEnv
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the whole suite, then
-# the model's and the window's tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Installs what is missing, builds everything and runs every test: the whole suite (the
+# end-to-end scenarios start their own X servers), then the model's and the window's
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-ensure_packages "${PACKAGES[@]}"
+ensure_packages "${PACKAGES[@]}" "${X_PACKAGES[@]}"
 configure
 cmake --build "$BUILD_DIR" -j "$JOBS"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"

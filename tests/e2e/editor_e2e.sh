@@ -1,0 +1,274 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the real editor: a copy of the executable and a settings file
+# in a fresh folder, the program on an X server of the scenario's own (Xvfb), real key
+# presses and mouse clicks (xdotool) at the controls' places, and the settings file on
+# disk checked afterwards.
+#
+#   editor_e2e.sh SCENARIO EXECUTABLE SETTINGS_FILE
+#
+# Every process the scenario starts is stopped by its id when it ends, whatever happens.
+set -euo pipefail
+
+scenario=$1
+executable=$2
+sample=$3
+
+for tool in Xvfb xdotool xclip; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing: the README's test command installs it" >&2
+        exit 1
+    fi
+done
+
+scratch=$(mktemp -d)
+folder="$scratch/editor"  # the editor's folder: executable and Jnx.ini
+settings="$folder/Jnx.ini"
+mkdir "$folder"
+cp "$executable" "$folder/JnxEnv"
+cp "$sample" "$settings"
+cp "$sample" "$scratch/before.ini"
+
+XVFB_PID=
+APP_PID=
+finish() {
+    local status=$?
+    for pid in $APP_PID $XVFB_PID; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    if [ "$status" -ne 0 ] && [ -f "$scratch/editor.log" ]; then
+        echo "--- editor output" >&2
+        cat "$scratch/editor.log" >&2
+    fi
+    rm -rf "$scratch"
+}
+trap finish EXIT
+
+fail() {
+    echo "FAILED ($scenario): $*" >&2
+    exit 1
+}
+
+# Polls a command until it succeeds, for at most 20 seconds.
+wait_for() {
+    local what=$1
+    shift
+    local tries=0
+    until "$@"; do
+        tries=$((tries + 1))
+        [ "$tries" -le 400 ] || fail "gave up waiting for $what"
+        sleep 0.05
+    done
+}
+
+# The server picks a free display itself and reports it once it is ready, so parallel
+# scenarios never race for one.
+start_server() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" \
+        >"$scratch/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    wait_for "the X server" test -s "$scratch/display"
+    export DISPLAY=":$(head -n 1 "$scratch/display")"
+}
+
+start_editor() {
+    (cd "$folder" && exec ./JnxEnv) >"$scratch/editor.log" 2>&1 &
+    APP_PID=$!
+}
+
+editor_running() {
+    kill -0 "$APP_PID" 2>/dev/null
+}
+
+wait_editor_ended() {
+    wait_for "the editor to end" bash -c "! kill -0 $APP_PID 2>/dev/null"
+    wait "$APP_PID" || fail "the editor ended with status $?"
+    APP_PID=
+}
+
+# The visible window whose name matches; xdotool matches names ignoring case.
+visible_window() {
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+
+WINDOW=
+MENU_BAR=
+wait_main_window() {
+    wait_for "the editor's window" bash -c "xdotool search --onlyvisible --name 'Jnx\\.ini' >/dev/null"
+    WINDOW=$(visible_window 'Jnx\.ini')
+    # The client area is 527 pixels high; the menu bar takes the rest.
+    local height
+    height=$(xdotool getwindowgeometry --shell "$WINDOW" | sed -n 's/^HEIGHT=//p')
+    MENU_BAR=$((height - 527))
+    xdotool windowfocus --sync "$WINDOW"
+}
+
+# A click at a point of the client area (below the menu bar).
+click() {
+    xdotool mousemove --sync --window "$WINDOW" "$1" $(($2 + MENU_BAR)) click 1
+}
+
+# Replaces the text of the edit box at the point, as a user does.
+type_into() {
+    click "$1" "$2"
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$3"
+}
+
+# Opens the file menu with Alt+F and presses the keys, which pick an item by its mnemonic
+# (a disabled item's mnemonic does nothing, so Escape follows it).
+menu() {
+    xdotool windowfocus --sync "$WINDOW"
+    local before
+    before=$(xdotool search --onlyvisible --class JnxEnv | wc -l)
+    xdotool key alt+f
+    wait_for "the file menu" bash -c \
+        "[ \$(xdotool search --onlyvisible --class JnxEnv | wc -l) -gt $before ]"
+    xdotool key "$@"
+    wait_for "the file menu to close" bash -c \
+        "[ \$(xdotool search --onlyvisible --class JnxEnv | wc -l) -le $before ]"
+}
+
+# Waits for the error box, copies its text with Ctrl+C, closes it with Enter and prints
+# what it showed.
+read_error_box() {
+    wait_for "the error box" bash -c "[ -n \"\$(xdotool search --onlyvisible --name '^Jnxenv\$')\" ]"
+    local box
+    box=$(visible_window '^Jnxenv$')
+    xdotool windowfocus --sync "$box"
+    xdotool key ctrl+c
+    local text
+    text=$(timeout 5 xclip -o -selection clipboard) || fail "nothing copied from the error box"
+    xdotool key Return
+    wait_for "the error box to close" bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Jnxenv\$')\" ]"
+    printf '%s\n' "$text"
+}
+
+# The value of a key in a section of the settings file, line ends dropped.
+value() {
+    awk -v section="[$1]" -v key="$2" '
+        { sub(/\r$/, "") }
+        /^\[/ { inside = ($0 == section); next }
+        inside && index($0, key "=") == 1 { print substr($0, length(key) + 2); exit }
+    ' "$settings"
+}
+
+expect_value() {
+    local actual
+    actual=$(value "$1" "$2")
+    [ "$actual" = "$3" ] || fail "[$1] $2 is '$actual', expected '$3'"
+}
+
+expect_file_unchanged() {
+    [ -e "$settings" ] || fail "the settings file is gone"
+    cmp -s "$scratch/before.ini" "$settings" || fail "the settings file changed"
+}
+
+# Client coordinates of the controls (centres).
+PAGE2=(124 12)
+TOTAL_ZERO=(307 12)
+SAVE_END=(228 504)
+# Row r's box of a column at x: the row panel starts at y 48 + 32 (r - 1), its boxes at 8.
+row_y() { echo $((48 + 32 * ($1 - 1) + 8 + 10)); }
+MIN_ODDS_X=$((8 + 504 + 20))
+PLAIN_X=$((8 + 464 + 20))  # the "Skip" box
+
+start_server
+
+case "$scenario" in
+space_saves_and_exits)
+    # The focus is on "保存終了": one Space saves every group and ends the program. The
+    # sample's "Active=true" is not the checked text, so it comes back as "False"; every
+    # other byte of the file stays.
+    start_editor
+    wait_main_window
+    xdotool key space
+    wait_editor_ended
+    expect_value Group2 Active False
+    sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
+    cmp -s "$scratch/expected.ini" "$settings" || fail "the save changed more than the groups"
+    ;;
+
+save_by_menu_then_exit)
+    # Page 2, a new minimum odds for group "D" (row 2), "上書き保存(&S)" by Alt+F S, then
+    # "終了(&X)" by Alt+F X.
+    start_editor
+    wait_main_window
+    click "${PAGE2[@]}"
+    type_into "$MIN_ODDS_X" "$(row_y 2)" 3.3
+    menu s
+    wait_for "the save" bash -c "grep -q 'MinOdd=3.3' '$settings'"
+    editor_running || fail "the save ended the program"
+    menu x
+    wait_editor_ended
+    expect_value GroupD MinOdd 3.3
+    expect_value Group1 MinOdd "$(value Group1 MinOdd)"
+    ;;
+
+total_zero_on_page_two)
+    start_editor
+    wait_main_window
+    click "${PAGE2[@]}"
+    click "${TOTAL_ZERO[@]}"
+    expect_file_unchanged
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    for group in 0 1 2 3 4 5 6 7 8 9 A B C D E F G H I J K L M N O P Q R S T U V W X Y Z; do
+        before=$(settings="$scratch/before.ini" value "Group$group" Total)
+        case "$group" in
+        [C-N]) expect_value "Group$group" Total 0 ;;
+        *) expect_value "Group$group" Total "$before" ;;
+        esac
+    done
+    ;;
+
+exit_after_edits)
+    start_editor
+    wait_main_window
+    type_into "$PLAIN_X" "$(row_y 1)" 7
+    click "${PAGE2[@]}"
+    click "${TOTAL_ZERO[@]}"
+    menu x
+    wait_editor_ended
+    expect_file_unchanged
+    ;;
+
+missing_settings_file)
+    # The load fails: the error box comes first, then a window whose saves are disabled.
+    rm "$settings"
+    start_editor
+    text=$(read_error_box)
+    grep -qF "'' は整数ではありません." <<<"$text" || fail "error box said: $text"
+    grep -qx 'Jnxenv' <<<"$text" || fail "error box caption: $text"
+    wait_main_window
+    xdotool key space
+    click "${SAVE_END[@]}"
+    menu s Escape
+    editor_running || fail "the program ended"
+    [ ! -e "$settings" ] || fail "a settings file was written"
+    menu x
+    wait_editor_ended
+    [ ! -e "$settings" ] || fail "a settings file was written"
+    ;;
+
+folder_removed)
+    # The editor's folder disappears while it is open: "保存終了" reports the write error
+    # with the file's path and the window stays open.
+    start_editor
+    wait_main_window
+    rm -rf "$folder"
+    xdotool key space
+    text=$(read_error_box)
+    grep -qF "$settings に書き込めません." <<<"$text" || fail "error box said: $text"
+    editor_running || fail "the program ended after a failed save"
+    [ -n "$(visible_window 'Jnx\.ini')" ] || fail "the window closed after a failed save"
+    menu x
+    wait_editor_ended
+    ;;
+
+*)
+    fail "no such scenario"
+    ;;
+esac
+
+echo "PASSED ($scenario)"
