@@ -59,4 +59,8 @@ QIcon AppIcon() {
     return {QPixmap(kIcon)};
 }
 
+QImage AppIconImage() {
+    return QImage(kIcon);
+}
+
 }  // namespace jnx
