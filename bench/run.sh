@@ -7,7 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 build="$ROOT/build-bench"
 ensure_packages g++ cmake ninja-build libbenchmark-dev
 cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DJNX_BUILD_BENCHMARKS=ON -DJNX_BUILD_TESTS=OFF -DJNX_BUILD_APP=OFF -DJNX_FUZZ=OFF
+    -DJNX_BUILD_BENCHMARKS=ON -DJNX_BUILD_TESTS=OFF -DJNX_BUILD_APP=OFF -DJNX_BUILD_WINDOW=OFF \
+    -DJNX_FUZZ=OFF
 cmake --build "$build" -j "$JOBS" --target settings_file_bench
 
 # Disk flushes vary from moment to moment: repeat with the runs of the benchmarks

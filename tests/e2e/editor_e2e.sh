@@ -80,8 +80,12 @@ editor_running() {
     kill -0 "$APP_PID" 2>/dev/null
 }
 
+editor_ended() {
+    ! editor_running
+}
+
 wait_editor_ended() {
-    wait_for "the editor to end" bash -c "! kill -0 $APP_PID 2>/dev/null"
+    wait_for "the editor to end" editor_ended
     wait "$APP_PID" || fail "the editor ended with status $?"
     APP_PID=
 }
@@ -91,10 +95,19 @@ visible_window() {
     xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1
 }
 
+main_window_shown() { [ -n "$(visible_window 'Jnx\.ini')" ]; }
+# The error box's caption is the program's name, "Jnxenv".
+error_box_shown() { [ -n "$(visible_window '^Jnxenv$')" ]; }
+error_box_gone() { ! error_box_shown; }
+# The program's visible windows: the main window, and the file menu while it is open.
+shown_windows() { xdotool search --onlyvisible --class JnxEnv | wc -l; }
+menu_open() { [ "$(shown_windows)" -gt 1 ]; }
+menu_closed() { [ "$(shown_windows)" -le 1 ]; }
+
 WINDOW=
 MENU_BAR=
 wait_main_window() {
-    wait_for "the editor's window" bash -c "xdotool search --onlyvisible --name 'Jnx\\.ini' >/dev/null"
+    wait_for "the editor's window" main_window_shown
     WINDOW=$(visible_window 'Jnx\.ini')
     # The client area is 527 pixels high; the menu bar takes the rest.
     local height
@@ -119,20 +132,16 @@ type_into() {
 # (a disabled item's mnemonic does nothing, so Escape follows it).
 menu() {
     xdotool windowfocus --sync "$WINDOW"
-    local before
-    before=$(xdotool search --onlyvisible --class JnxEnv | wc -l)
     xdotool key alt+f
-    wait_for "the file menu" bash -c \
-        "[ \$(xdotool search --onlyvisible --class JnxEnv | wc -l) -gt $before ]"
+    wait_for "the file menu" menu_open
     xdotool key "$@"
-    wait_for "the file menu to close" bash -c \
-        "[ \$(xdotool search --onlyvisible --class JnxEnv | wc -l) -le $before ]"
+    wait_for "the file menu to close" menu_closed
 }
 
 # Waits for the error box, copies its text with Ctrl+C, closes it with Enter and prints
 # what it showed.
 read_error_box() {
-    wait_for "the error box" bash -c "[ -n \"\$(xdotool search --onlyvisible --name '^Jnxenv\$')\" ]"
+    wait_for "the error box" error_box_shown
     local box
     box=$(visible_window '^Jnxenv$')
     xdotool windowfocus --sync "$box"
@@ -140,7 +149,7 @@ read_error_box() {
     local text
     text=$(timeout 5 xclip -o -selection clipboard) || fail "nothing copied from the error box"
     xdotool key Return
-    wait_for "the error box to close" bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Jnxenv\$')\" ]"
+    wait_for "the error box to close" error_box_gone
     printf '%s\n' "$text"
 }
 
@@ -197,7 +206,7 @@ save_by_menu_then_exit)
     click "${PAGE2[@]}"
     type_into "$MIN_ODDS_X" "$(row_y 2)" 3.3
     menu s
-    wait_for "the save" bash -c "grep -q 'MinOdd=3.3' '$settings'"
+    wait_for "the save" grep -q 'MinOdd=3.3' "$settings"
     editor_running || fail "the save ended the program"
     menu x
     wait_editor_ended
@@ -237,6 +246,8 @@ missing_settings_file)
     # The load fails: the error box comes first, then a window whose saves are disabled.
     rm "$settings"
     start_editor
+    wait_for "the error box" error_box_shown
+    ! main_window_shown || fail "the window showed before the error box"
     text=$(read_error_box)
     grep -qF "'' は整数ではありません." <<<"$text" || fail "error box said: $text"
     grep -qx 'Jnxenv' <<<"$text" || fail "error box caption: $text"
@@ -261,7 +272,7 @@ folder_removed)
     text=$(read_error_box)
     grep -qF "$settings に書き込めません." <<<"$text" || fail "error box said: $text"
     editor_running || fail "the program ended after a failed save"
-    [ -n "$(visible_window 'Jnx\.ini')" ] || fail "the window closed after a failed save"
+    main_window_shown || fail "the window closed after a failed save"
     menu x
     wait_editor_ended
     ;;
