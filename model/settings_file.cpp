@@ -1,6 +1,9 @@
 #include "settings_file.h"
 
+#include <utility>
+
 #include "cp932.h"
+#include "errors.h"
 #include "int_conversion.h"
 #include "profile_file.h"
 #include "tables.h"
@@ -20,15 +23,128 @@ constexpr std::string_view kPatDataKey = "PatData";
 constexpr std::string_view kOptionsSection = "Options";
 constexpr std::string_view kPauseKey = "OKStep";
 
-}  // namespace
+// Every key a save writes, in the order it writes them: for each group "Active" and the
+// thirteen fields, then the two folders and the pause option.
+constexpr std::size_t kKeysPerGroup = 1 + kFieldCount;
+constexpr std::size_t kBetAutoReadIndex = kGroupCount * kKeysPerGroup;
+constexpr std::size_t kPatDataIndex = kBetAutoReadIndex + 1;
+constexpr std::size_t kPauseIndex = kPatDataIndex + 1;
+constexpr std::size_t kSavedKeyCount = kPauseIndex + 1;
 
-std::string FolderPart(std::string_view path, char separator) {
-    const std::size_t last = cp932::FindLastChar(path, separator);
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+struct SavedKey {
+    std::string section;
+    std::string_view key;
+};
+
+const std::vector<SavedKey>& SavedKeys() {
+    static const std::vector<SavedKey> keys = [] {
+        std::vector<SavedKey> all;
+        all.reserve(kSavedKeyCount);
+        for (std::size_t g = 0; g < kGroupCount; ++g) {
+            all.push_back({GroupSection(g), kActiveKey});
+            for (const std::string_view key : FieldKey) {
+                all.push_back({GroupSection(g), key});
+            }
+        }
+        all.push_back({std::string(kDirSection), kBetAutoReadKey});
+        all.push_back({std::string(kDirSection), kPatDataKey});
+        all.push_back({std::string(kOptionsSection), kPauseKey});
+        return all;
+    }();
+    return keys;
 }
 
-void ReadIni(SettingsModel& model, const std::string& path) {
-    ProfileFile profile(path);
+// The value a key is left with by WriteIni: bet-type names as their codes, course names
+// as their numbers, the flags as "True" or "False", every other text verbatim.
+Text SavedValue(const SettingsModel& model, std::size_t index) {
+    if (index == kBetAutoReadIndex) {
+        return model.betAutoReadFolder;
+    }
+    if (index == kPatDataIndex) {
+        return model.patFolder;
+    }
+    if (index == kPauseIndex) {
+        return Text(model.pauseText == kTrue ? kTrue : kFalse);
+    }
+    const GroupSettings& group = model.group(index / kKeysPerGroup);
+    const std::size_t slot = index % kKeysPerGroup;
+    if (slot == 0) {
+        return Text(group.active ? kTrue : kFalse);
+    }
+    const std::size_t k = slot - 1;
+    const Text& field = group.fields[k];
+    if (k == kTypeField) {
+        if (const auto code = BetTypeCodeByName(field)) {
+            return Text(*code);
+        }
+    } else if (k == kCourseField) {
+        if (const auto number = CourseNumberByName(field)) {
+            return IntToStr(*number);
+        }
+    }
+    return field;
+}
+
+// Puts a value read from the file into the model as a load does, except that a course
+// value that is not an integer stays as read instead of stopping anything: it came from
+// another program during a save, and is kept in the file as it is.
+void TakeValue(SettingsModel& model, std::size_t index, const Text& value) {
+    if (index == kBetAutoReadIndex) {
+        model.betAutoReadFolder = value;
+        return;
+    }
+    if (index == kPatDataIndex) {
+        model.patFolder = value;
+        return;
+    }
+    if (index == kPauseIndex) {
+        model.pauseText = value;
+        return;
+    }
+    GroupSettings& group = model.group(index / kKeysPerGroup);
+    const std::size_t slot = index % kKeysPerGroup;
+    if (slot == 0) {
+        group.active = value == kTrue;
+        return;
+    }
+    const std::size_t k = slot - 1;
+    Text& field = group.fields[k];
+    field = value;
+    if (k == kTypeField) {
+        if (const auto name = BetTypeNameByCode(value)) {
+            field = *name;
+        }
+    } else if (k == kCourseField) {
+        try {
+            if (const auto name = CourseNameByNumber(StrToInt(value))) {
+                field = *name;
+            }
+        } catch (const ConversionError&) {
+            // Not a number: the text stays as read.
+        }
+    }
+}
+
+// The value of a key as a read returns it, or none when the file lacks the key: a
+// missing key gives back the default, and no value equals both of two defaults.
+std::optional<Text> Find(ProfileFile& profile, const SavedKey& key) {
+    Text value = profile.read(key.section, key.key, "0");
+    if (value == "0" && profile.read(key.section, key.key, "1") == "1") {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::optional<Text>> FindAll(ProfileFile& profile) {
+    std::vector<std::optional<Text>> values;
+    values.reserve(kSavedKeyCount);
+    for (const SavedKey& key : SavedKeys()) {
+        values.push_back(Find(profile, key));
+    }
+    return values;
+}
+
+void ReadInto(ProfileFile& profile, SettingsModel& model) {
     for (std::size_t g = 0; g < kGroupCount; ++g) {
         const std::string section = GroupSection(g);
         GroupSettings& group = model.group(g);
@@ -51,6 +167,36 @@ void ReadIni(SettingsModel& model, const std::string& path) {
     model.betAutoReadFolder = profile.read(kDirSection, kBetAutoReadKey, kDefault);
     model.patFolder = profile.read(kDirSection, kPatDataKey, kDefault);
     model.pauseText = profile.read(kOptionsSection, kPauseKey, kDefault);
+}
+
+}  // namespace
+
+std::string FolderPart(std::string_view path, char separator) {
+    const std::size_t last = cp932::FindLastChar(path, separator);
+    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+}
+
+void ReadIni(SettingsModel& model, const std::string& path) {
+    ProfileFile profile(path);
+    ReadInto(profile, model);
+}
+
+void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot) {
+    ProfileFile profile(path);
+    // The file's values first: should another program write between these reads and
+    // the model's (the Windows functions read the file afresh each time), the next save
+    // sees its value as a change and keeps it.
+    std::vector<std::optional<Text>> values = FindAll(profile);
+    ReadInto(profile, model);
+    snapshot.model_ = model;
+    snapshot.fileValues_ = std::move(values);
+    snapshot.mustWrite_.assign(kSavedKeyCount, false);
+}
+
+void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
+    if (!mustWrite_.empty()) {
+        mustWrite_.at(group * kKeysPerGroup + 1 + field) = true;
+    }
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
@@ -77,6 +223,52 @@ void WriteIni(const SettingsModel& model, const std::string& path) {
     profile.write(kDirSection, kPatDataKey, model.patFolder);
     profile.write(kOptionsSection, kPauseKey, model.pauseText == kTrue ? kTrue : kFalse);
     profile.commit();
+}
+
+std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot) {
+    if (snapshot.fileValues_.size() != kSavedKeyCount) {
+        // Nothing was loaded: there is nothing another program could have changed.
+        WriteIni(static_cast<const SettingsModel&>(model), path);
+        return 0;
+    }
+    const std::vector<SavedKey>& keys = SavedKeys();
+    ProfileFile profile(path);
+    std::vector<std::optional<Text>> fileValues(kSavedKeyCount);
+    std::vector<std::size_t> kept;
+    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+        const Text value = SavedValue(model, i);
+        if (!snapshot.mustWrite_[i] && value == SavedValue(snapshot.model_, i)) {
+            std::optional<Text> current = Find(profile, keys[i]);
+            // The user left this key alone and another program changed it. A key that has
+            // gone (or a file that has) is written again: losing it helps nobody.
+            if (current && current != snapshot.fileValues_[i]) {
+                fileValues[i] = std::move(current);
+                kept.push_back(i);
+                continue;
+            }
+        }
+        profile.write(keys[i].section, keys[i].key, value);
+    }
+    // What a read gives back for the written keys, quotes and blanks dropped as a read
+    // drops them.
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+        if (next < kept.size() && kept[next] == i) {
+            ++next;
+        } else {
+            fileValues[i] = Find(profile, keys[i]);
+        }
+    }
+    profile.commit();
+
+    for (const std::size_t i : kept) {
+        // A missing key reads as the default's text without its blank: empty.
+        TakeValue(model, i, fileValues[i].value_or(Text()));
+    }
+    snapshot.model_ = model;
+    snapshot.fileValues_ = std::move(fileValues);
+    snapshot.mustWrite_.assign(kSavedKeyCount, false);
+    return kept.size();
 }
 
 }  // namespace jnx

@@ -10,6 +10,7 @@
 
 #include "app_icon.h"
 #include "command.h"
+#include "tables.h"
 #include "window_layout.h"
 #include "window_style.h"
 
@@ -221,7 +222,7 @@ void TQvEnv::FormCreate() {
     // A load that stops half-way leaves groups unread; saving them would write empty
     // texts over the file's values, so the commands come on only after a whole load.
     setSettingsCommandsEnabled(false);
-    ReadIni(model_, settingsPath_());
+    ReadIni(model_, settingsPath_(), snapshot_);
     setSettingsCommandsEnabled(true);
     pages_->currentPage = 1;
     pages_->UpDatePage();
@@ -237,31 +238,38 @@ void TQvEnv::page3Click() {
     pages_->SwitchTo(3);
 }
 
-void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box) {
+void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field) {
     pages_->requestedPage = pages_->currentPage;
-    for (RowControls& controls : rows_) {
-        (controls.*box)->setBytes("0");
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        (rows_[r].*box)->setBytes("0");
+        snapshot_.mustWrite(static_cast<std::size_t>(pages_->pageOffset) + r, field);
     }
     pages_->MemoryPage();
     pages_->UpDatePage();
 }
 
 void TQvEnv::TotalZeroClick() {
-    zeroColumn(&RowControls::Total);
+    zeroColumn(&RowControls::Total, kTotalField);
 }
 
 void TQvEnv::Button1Click() {
-    zeroColumn(&RowControls::PN);
+    zeroColumn(&RowControls::PN, kBalanceField);
+}
+
+std::size_t TQvEnv::save() {
+    pages_->requestedPage = pages_->currentPage;
+    pages_->MemoryPage();
+    return WriteIni(model_, settingsPath_(), snapshot_);
 }
 
 void TQvEnv::Save1Click() {
-    pages_->requestedPage = pages_->currentPage;
-    pages_->MemoryPage();
-    WriteIni(model_, settingsPath_());
+    if (save() > 0) {
+        pages_->UpDatePage();
+    }
 }
 
 void TQvEnv::SaveEndClick() {
-    Save1Click();
+    save();
     close();
 }
 

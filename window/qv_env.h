@@ -69,7 +69,8 @@ public slots:
     // Sets the totals (balances) of the twelve groups shown to "0".
     void TotalZeroClick();
     void Button1Click();
-    // Stores the page shown and writes the settings file; the window stays as it is.
+    // Stores the page shown and writes the settings file. What another program changed
+    // in the file meanwhile and the user did not is kept, and the rows show it.
     void Save1Click();
     // Saves, then closes the window; a failed save leaves it open.
     void SaveEndClick();
@@ -91,13 +92,17 @@ private:
     void bindCommand(Sender* sender, Signal signal, void (TQvEnv::*handler)());
     // The buttons and menu item that read or write the settings.
     void setSettingsCommandsEnabled(bool enabled);
-    // Sets one text box of every row to "0" and stores and shows the page again.
-    void zeroColumn(Cp932LineEdit* RowControls::*box);
+    // Sets one text box of every row to "0" and stores and shows the page again; the
+    // next save writes those zeros whatever the file holds by then.
+    void zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field);
+    // Stores the page shown and writes the file; gives the number of values kept from it.
+    std::size_t save();
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order
     bool shown_ = false;
     SettingsModel model_;
+    SettingsSnapshot snapshot_;  // the file as last loaded or saved
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;
 };

@@ -277,6 +277,20 @@ folder_removed)
     wait_editor_ended
     ;;
 
+other_program_writes)
+    # The betting tool writes a total into the file while the editor is open; the user
+    # edits another group and presses "保存終了": both changes are in the file.
+    start_editor
+    wait_main_window
+    sed -i '/^\[Group3\]/,/^\[/ s/^Total=.*\r$/Total=4242\r/' "$settings"
+    [ "$(value Group3 Total)" = 4242 ] || fail "the other program's write did not happen"
+    type_into "$PLAIN_X" "$(row_y 6)" 9
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    expect_value Group3 Total 4242
+    expect_value Group5 Skip 9
+    ;;
+
 *)
     fail "no such scenario"
     ;;

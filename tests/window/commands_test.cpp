@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "cp932_text.h"
+#include "profile_file.h"
 #include "settings_file.h"
 #include "tables.h"
 #include "window_style.h"
@@ -94,6 +95,8 @@ private slots:
     void saveAndEndClosesTheWindow();
     void failedSaveShowsThePathAndKeepsTheWindow();
     void leavingWithoutSavingKeepsTheFile();
+    void anotherProgramsChangeSurvivesASaveAndShows();
+    void resetWinsOverAnotherProgramsChange();
 };
 
 void CommandsTest::startUpShowsPageOneOfTheFile() {
@@ -294,6 +297,41 @@ void CommandsTest::leavingWithoutSavingKeepsTheFile() {
         QVERIFY(!window.isVisible());
         QCOMPARE(ReadBytes(editor.path), Sample());
     }
+}
+
+void CommandsTest::anotherProgramsChangeSurvivesASaveAndShows() {
+    Editor editor(Sample());
+    TQvEnv& window = *editor.window;
+    window.FormCreate();
+    {
+        ProfileFile betting(editor.path);  // the betting tool, writing as it bets
+        betting.write("Group3", "Total", "7700");
+        betting.commit();
+    }
+    TypeInto(window.row(6).mOdd, QStringLiteral("3.3"));
+    window.Save1->trigger();
+    const SettingsModel saved = editor.readBack();
+    QCOMPARE(saved.group(3).fields[kTotalField], "7700");
+    QCOMPARE(saved.group(5).fields[kMinOddField], "3.3");
+    QCOMPARE(window.row(4).Total->text(), QStringLiteral("7700"));  // shown at once
+    QCOMPARE(window.row(6).mOdd->text(), QStringLiteral("3.3"));
+}
+
+void CommandsTest::resetWinsOverAnotherProgramsChange() {
+    // Group "0" has a total of 0 in the file already; the betting tool raises it after
+    // the load and the user then zeroes the page.
+    Editor editor(Sample());
+    TQvEnv& window = *editor.window;
+    window.FormCreate();
+    QCOMPARE(window.row(1).Total->text(), QStringLiteral("0"));
+    {
+        ProfileFile betting(editor.path);
+        betting.write("Group0", "Total", "500");
+        betting.commit();
+    }
+    window.TotalZero->click();
+    window.Save1->trigger();
+    QCOMPARE(editor.readBack().group(0).fields[kTotalField], "0");
 }
 
 }  // namespace jnx

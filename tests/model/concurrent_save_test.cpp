@@ -1,0 +1,168 @@
+// A save while another program (the betting tool) writes into the same file: what the
+// user did not change keeps the other program's value. On Windows against the system's
+// own profile functions as well.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "errors.h"
+#include "profile_file.h"
+#include "settings_file.h"
+#include "test_files.h"
+#include "test_models.h"
+
+namespace jnx {
+namespace {
+
+class ConcurrentSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::WriteBytes(path_, test::ReadBytes(test::SampleSettingsPath()));
+        ReadIni(model_, path_, snapshot_);
+    }
+
+    // Another program's write, through the profile functions as the betting tool does.
+    void otherProgramWrites(const std::string& section, const std::string& key,
+                            const std::string& value) const {
+        ProfileFile profile(path_);
+        profile.write(section, key, value);
+        profile.commit();
+    }
+
+    [[nodiscard]] std::string inFile(const std::string& section, const std::string& key) const {
+        ProfileFile profile(path_);
+        return profile.read(section, key, "(none)");
+    }
+
+    std::size_t save() { return WriteIni(model_, path_, snapshot_); }
+
+    test::TempDir dir_;
+    std::string path_ = dir_.file("Jnx.ini");
+    SettingsModel model_;
+    SettingsSnapshot snapshot_;
+};
+
+TEST_F(ConcurrentSave, OtherProgramsChangesSurviveTheUsersEdit) {
+    otherProgramWrites("Group3", "Total", "98765");
+    otherProgramWrites("Group3", "LastBet", "2026/12/08");  // a key the editor does not know
+    model_.group(5).fields[kMinOddField] = "4.4";
+
+    EXPECT_EQ(save(), 1U);
+    EXPECT_EQ(inFile("Group3", "Total"), "98765");
+    EXPECT_EQ(inFile("Group3", "LastBet"), "2026/12/08");
+    EXPECT_EQ(inFile("Group5", "MinOdd"), "4.4");
+    // The kept value is the editor's from now on.
+    EXPECT_EQ(model_.group(3).fields[kTotalField], "98765");
+}
+
+TEST_F(ConcurrentSave, TheUsersValueWinsOverTheOtherPrograms) {
+    otherProgramWrites("Group4", "Skip", "7");
+    model_.group(4).fields[kSkipField] = "3";
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group4", "Skip"), "3");
+}
+
+TEST_F(ConcurrentSave, ResetsAreWrittenEvenOverAnUnchangedText) {
+    // Group "0" has a total of 0 already, group "3" one of 3500; the user zeroes both and
+    // the betting tool writes new totals meanwhile.
+    ASSERT_EQ(model_.group(0).fields[kTotalField], "0");
+    otherProgramWrites("Group0", "Total", "500");
+    otherProgramWrites("Group3", "Total", "4000");
+    for (const std::size_t g : {0U, 3U}) {
+        model_.group(g).fields[kTotalField] = "0";
+        snapshot_.mustWrite(g, kTotalField);
+    }
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group0", "Total"), "0");
+    EXPECT_EQ(inFile("Group3", "Total"), "0");
+}
+
+TEST_F(ConcurrentSave, ASecondSaveDoesNotWriteTheOldValueBack) {
+    otherProgramWrites("Group7", "PN", "-2500");
+    EXPECT_EQ(save(), 1U);
+    const std::string afterFirst = test::ReadBytes(path_);
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(test::ReadBytes(path_), afterFirst);
+    EXPECT_EQ(inFile("Group7", "PN"), "-2500");
+}
+
+TEST_F(ConcurrentSave, KeptValuesLoadAsALoadWould) {
+    otherProgramWrites("Group1", "Type", "K");
+    otherProgramWrites("Group1", "Active", "False");
+    otherProgramWrites("Group2", "Bb", "x");  // not a number: kept, no error
+    otherProgramWrites("Dir", "PatData", "D:\\PAT\\");
+    EXPECT_EQ(save(), 4U);
+    EXPECT_EQ(model_.group(1).fields[kTypeField], "\x83\x8F\x83\x43\x83\x68");  // ワイド
+    EXPECT_FALSE(model_.group(1).active);
+    EXPECT_EQ(model_.group(2).fields[kCourseField], "x");
+    EXPECT_EQ(model_.patFolder, "D:\\PAT\\");
+    EXPECT_EQ(inFile("Group1", "Type"), "K");
+    EXPECT_EQ(inFile("Group2", "Bb"), "x");
+}
+
+TEST(ConcurrentSaveBytes, WithoutAnotherWriterTheFileGetsTheSameBytes) {
+    // The same edits saved by the plain save and by the guarded one, on two copies.
+    test::TempDir dir;
+    const std::string plain = dir.file("plain.ini");
+    const std::string guarded = dir.file("guarded.ini");
+    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
+    test::WriteBytes(plain, sample);
+    test::WriteBytes(guarded, sample);
+
+    SettingsModel model;
+    SettingsSnapshot snapshot;
+    ReadIni(model, guarded, snapshot);
+    model.group(0).fields[kTypeField] = test::kWakuren;
+    model.group(9).fields[kCourseField] = test::kKokura;
+    model.group(12).fields[kStepField] = "\"quoted\"";
+    model.group(35).active = !model.group(35).active;
+    model.betAutoReadFolder = "E:\\";
+    snapshot.mustWrite(20, kBalanceField);
+
+    WriteIni(static_cast<const SettingsModel&>(model), plain);
+    EXPECT_EQ(WriteIni(model, guarded, snapshot), 0U);
+    EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
+    // And once more, now that the snapshot holds what was written.
+    WriteIni(static_cast<const SettingsModel&>(model), plain);
+    EXPECT_EQ(WriteIni(model, guarded, snapshot), 0U);
+    EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
+}
+
+TEST_F(ConcurrentSave, AKeyOrFileThatWentIsWrittenAgain) {
+    // Nothing to keep from another program: the editor's values are written.
+    std::string bytes = test::ReadBytes(path_);
+    const std::size_t pn = bytes.find("PN=", bytes.find("[Group4]"));
+    bytes.erase(pn, bytes.find('\n', pn) + 1 - pn);
+    test::WriteBytes(path_, bytes);
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group4", "PN"), model_.group(4).fields[kBalanceField]);
+
+    std::filesystem::remove(path_);
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group9", "Total"), model_.group(9).fields[kTotalField]);
+}
+
+TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorSnapshot) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, test::ReadBytes(test::SampleSettingsPath()));
+    SettingsModel model;
+    SettingsSnapshot snapshot;
+    ReadIni(model, path, snapshot);
+    {
+        ProfileFile other(path);
+        other.write("Group3", "Total", "1");
+        other.commit();
+    }
+    const SettingsModel before = model;
+    const std::string unwritable = dir.file("missing/Jnx.ini");
+    EXPECT_THROW(WriteIni(model, unwritable, snapshot), WriteError);
+    EXPECT_EQ(model, before);
+    // The snapshot still tells the other program's change apart.
+    EXPECT_EQ(WriteIni(model, path, snapshot), 1U);
+}
+
+}  // namespace
+}  // namespace jnx
