@@ -1,4 +1,5 @@
-// Load and save of the settings file (ReadIni then WriteIni) against its floor: the bare
+// Load and save of the settings file (ReadIni then WriteIni, as the editor runs them: with
+// the snapshot that keeps other programs' changes) against its floor: the bare
 // file calls any such save needs, with no parsing at all. Each runs on the sample file
 // and on the sample padded to about 1 MB with keys of other programs, and the output ends
 // with the ratio of the two for each file.
@@ -249,9 +250,10 @@ void BM_LoadSave(benchmark::State& state, Fixture fixture) {
     const std::string& path = Files().path(fixture);
     const ReplacementCounter replacements;
     jnx::SettingsModel model;
+    jnx::SettingsSnapshot snapshot;
     for ([[maybe_unused]] auto _ : state) {
-        jnx::ReadIni(model, path);
-        jnx::WriteIni(model, path);
+        jnx::ReadIni(model, path, snapshot);
+        jnx::WriteIni(model, path, snapshot);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(path)));
@@ -344,9 +346,10 @@ bool CheckSaves() {
         const std::string& path = Files().path(fixture);
         const std::string before = ReadAll(path);
         jnx::SettingsModel model;
-        jnx::ReadIni(model, path);
+        jnx::SettingsSnapshot snapshot;
+        jnx::ReadIni(model, path, snapshot);
         const ReplacementCounter replacements;
-        jnx::WriteIni(model, path);
+        jnx::WriteIni(model, path, snapshot);
         const bool same = ReadAll(path) == before;
         std::cout << "check: one save of " << path << " (" << before.size()
                   << " bytes) replaced it " << replacements.count() << " time(s), "
