@@ -10,6 +10,9 @@
 
 #include "app_icon.h"
 #include "command.h"
+#include "cp932_text.h"
+#include "folder_creation.h"
+#include "folder_dialog.h"
 #include "tables.h"
 #include "window_layout.h"
 #include "window_style.h"
@@ -208,6 +211,8 @@ void TQvEnv::bindCommands() {
     bindCommand(SaveEnd, &QPushButton::clicked, &TQvEnv::SaveEndClick);
     bindCommand(Save1, &QAction::triggered, &TQvEnv::Save1Click);
     bindCommand(Exit1, &QAction::triggered, &TQvEnv::Exit1Click);
+    bindCommand(FindDir1, &QPushButton::clicked, &TQvEnv::FindDir1Click);
+    bindCommand(FindDir2, &QPushButton::clicked, &TQvEnv::FindDir2Click);
 }
 
 void TQvEnv::setSettingsCommandsEnabled(bool enabled) {
@@ -275,6 +280,26 @@ void TQvEnv::SaveEndClick() {
 
 void TQvEnv::Exit1Click() {
     close();
+}
+
+void TQvEnv::chooseFolder(const Text& folder, Cp932LineEdit* box) {
+    const FolderChoice choice = ChooseFolder(this, DecodeCp932(folder));
+    if (!choice.chosen) {
+        return;
+    }
+    QString shown = choice.folder;
+    if (!shown.endsWith(FolderSeparator())) {
+        shown += FolderSeparator();
+    }
+    box->setText(shown);
+}
+
+void TQvEnv::FindDir1Click() {
+    chooseFolder(model_.betAutoReadFolder, Edit2);
+}
+
+void TQvEnv::FindDir2Click() {
+    chooseFolder(model_.patFolder, Edit3);
 }
 
 }  // namespace jnx

@@ -76,6 +76,11 @@ public slots:
     void SaveEndClick();
     // Closes the window without saving and without asking.
     void Exit1Click();
+    // Choose the auto-read folder (the PAT folder) in the folder chooser, starting from
+    // the folder last loaded or stored; the box shows the choice with a final separator,
+    // and the model takes it at the next store of the page.
+    void FindDir1Click();
+    void FindDir2Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -97,6 +102,7 @@ private:
     void zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field);
     // Stores the page shown and writes the file; gives the number of values kept from it.
     std::size_t save();
+    void chooseFolder(const Text& folder, Cp932LineEdit* box);
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order

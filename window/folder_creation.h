@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+namespace jnx {
+
+// The separator of folder texts: "\" on Windows, "/" elsewhere, where the settings file
+// stores folders as the user sees them.
+QChar FolderSeparator();
+
+// Everything up to and including the text's last separator; empty when it has none.
+QString FolderPartOf(const QString& text);
+
+// Creates a chosen folder with the folders above it that are missing, as the folder
+// chooser does after it closes: one trailing separator is dropped; a text too short to be
+// more than a root (a drive "C:" on Windows, "/" elsewhere), a folder that exists, or a
+// text that is its own folder part needs nothing; otherwise the folder part is made first
+// and, only if that worked, the folder itself. Gives false when a folder could not be
+// made, which is not reported. An empty text, which is also what the uppermost missing
+// folder of a relative text leaves, throws Error "ディレクトリを作成できません".
+bool CreateFolders(const QString& text);
+
+}  // namespace jnx

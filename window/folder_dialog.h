@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace jnx {
+
+class Cp932LineEdit;
+
+// What the folder chooser gives back.
+struct FolderChoice {
+    bool chosen = false;
+    QString folder;  // the folder-name box's text as it stood; the start text if not chosen
+};
+
+// The folder chooser "ディレクトリの選択". The folder list shows the root, the folders above
+// the current one and the current one, then its subfolders; the file list the current
+// folder's files; the drive box the drives (elsewhere than on Windows the mounted file
+// systems). Browsing changes the process's current directory, which stays so after the
+// dialog has closed. A folder that does not exist is accepted only when the user agrees
+// to have it made; a text that code page 932 cannot hold is not accepted, since the
+// settings file could not store it.
+class FolderDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Opens at `start` when that names a folder (a relative text taken against the
+    // current directory), else at the current directory.
+    explicit FolderDialog(const QString& start, QWidget* parent = nullptr);
+
+    // The folder the lists show, which is the current directory.
+    [[nodiscard]] QString currentFolder() const { return current_; }
+    // The folder-name box's text.
+    [[nodiscard]] QString folderName() const;
+
+    // Shows the folder in the lists and makes it the current directory.
+    void openFolder(const QString& folder);
+
+    // The answer tests give in advance to the question before a new folder is accepted;
+    // none asks the user.
+    static void setCreateAnswerForTesting(std::optional<bool> answer);
+
+public slots:
+    void accept() override;
+
+signals:
+    // "ヘルプ(&H)" asks for its topic; the editor has no help file, so nothing shows.
+    void helpRequested(int topic);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void fillFolders();
+    void fillFiles();
+    void fillDrives();
+    void openItem(const QListWidgetItem* item);
+    [[nodiscard]] bool userAgreesToCreate();
+
+    QString current_;
+    Cp932LineEdit* nameBox_ = nullptr;
+    QListWidget* folderList_ = nullptr;
+    QListWidget* fileList_ = nullptr;
+    QComboBox* driveBox_ = nullptr;
+};
+
+// Runs the folder chooser modally at `start`; when a folder was chosen it is made with
+// the folders above it (CreateFolders), which may throw Error.
+FolderChoice ChooseFolder(QWidget* parent, const QString& start);
+
+// Test seam: when set, ChooseFolder shows the dialog without a modal loop and hands it
+// to this function, which answers it (accept() or reject()).
+using FolderDialogAnswer = std::function<void(FolderDialog&)>;
+void SetFolderDialogAnswerForTesting(FolderDialogAnswer answer);
+
+}  // namespace jnx
