@@ -99,6 +99,8 @@ main_window_shown() { [ -n "$(visible_window 'Jnx\.ini')" ]; }
 # The error box's caption is the program's name, "Jnxenv".
 error_box_shown() { [ -n "$(visible_window '^Jnxenv$')" ]; }
 error_box_gone() { ! error_box_shown; }
+dialog_shown() { [ -n "$(visible_window "$1")" ]; }
+dialog_gone() { ! dialog_shown "$1"; }
 # The program's visible windows: the main window, and the file menu while it is open.
 shown_windows() { xdotool search --onlyvisible --class JnxEnv | wc -l; }
 menu_open() { [ "$(shown_windows)" -gt 1 ]; }
@@ -174,6 +176,7 @@ expect_file_unchanged() {
 }
 
 # Client coordinates of the controls (centres).
+FIND_DIR1=(668 450)
 PAGE2=(124 12)
 TOTAL_ZERO=(307 12)
 SAVE_END=(228 504)
@@ -289,6 +292,28 @@ other_program_writes)
     wait_editor_ended
     expect_value Group3 Total 4242
     expect_value Group5 Skip 9
+    ;;
+
+choose_new_folder)
+    # "参照" for the auto-read folder, a new folder typed into the chooser, "はい" to make
+    # it, then "保存終了": the folder exists and the file holds it.
+    chosen="$scratch/betting data/auto read"
+    start_editor
+    wait_main_window
+    click "${FIND_DIR1[@]}"
+    wait_for "the folder chooser" dialog_shown 'ディレクトリの選択'
+    xdotool windowfocus --sync "$(visible_window 'ディレクトリの選択')"
+    xdotool key alt+n
+    xdotool type --delay 20 "$chosen"
+    xdotool key Return
+    wait_for "the question" dialog_shown '^確認$'
+    xdotool windowfocus --sync "$(visible_window '^確認$')"
+    xdotool key Return
+    wait_for "the folder chooser to close" dialog_gone 'ディレクトリの選択'
+    [ -d "$chosen" ] || fail "the folder was not made"
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    expect_value Dir BetAutoRead "$chosen/"
     ;;
 
 *)

@@ -1,0 +1,430 @@
+// The folder chooser: its layout, where it opens, browsing, accepting and making new
+// folders, and the two "参照" buttons of the window.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "command.h"
+#include "cp932_text.h"
+#include "errors.h"
+#include "folder_creation.h"
+#include "folder_dialog.h"
+#include "window_layout.h"
+#include "window_style.h"
+#include "window_test_support.h"
+
+namespace jnx {
+
+using test::AnswerBoxes;
+using test::DistinctModel;
+using test::TypeInto;
+using test::WindowOn;
+
+namespace {
+
+// A folder tree to browse: tree/alpha, tree/Beta, tree/gamma/deep, and two files.
+class Tree {
+public:
+    Tree() {
+        for (const char* folder : {"alpha", "Beta", "gamma/deep"}) {
+            QDir(root()).mkpath(QString::fromLatin1(folder));
+        }
+        for (const char* file : {"b.txt", "A.ini"}) {
+            QFile(path(QString::fromLatin1(file))).open(QIODevice::WriteOnly);
+        }
+    }
+
+    [[nodiscard]] QString root() const { return QDir(dir_.path()).canonicalPath(); }
+    [[nodiscard]] QString path(const QString& name) const { return root() + u'/' + name; }
+
+private:
+    QTemporaryDir dir_;
+};
+
+QStringList Texts(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
+    }
+    return texts;
+}
+
+template <typename Widget>
+Widget* Child(QWidget& parent, const char* name) {
+    auto* widget = parent.findChild<Widget*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+        QTest::qFail(name, __FILE__, __LINE__);
+    }
+    return widget;
+}
+
+// Runs ChooseFolder with the given answer to the dialog.
+FolderChoice Choose(const QString& start, const FolderDialogAnswer& answer) {
+    SetFolderDialogAnswerForTesting(answer);
+    FolderChoice choice;
+    try {
+        choice = ChooseFolder(nullptr, start);
+    } catch (...) {
+        SetFolderDialogAnswerForTesting({});
+        throw;
+    }
+    SetFolderDialogAnswerForTesting({});
+    return choice;
+}
+
+}  // namespace
+
+class FolderDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        UseWindowLook();
+        home_ = QDir::currentPath();
+    }
+    // Browsing moves the current directory; every test starts from the same one.
+    void cleanup() {
+        QDir::setCurrent(home_);
+        FolderDialog::setCreateAnswerForTesting(std::nullopt);
+    }
+
+    void layout_data();
+    void layout();
+    void tabOrderAndMnemonics();
+    void opensAtTheStartFolder_data();
+    void opensAtTheStartFolder();
+    void listsShowTheFoldersAboveAndBelow();
+    void browsingMovesTheCurrentDirectory();
+    void anotherDriveIsShownInTheDriveBox();
+    void newFolderNeedsTheUsersYes();
+    void chosenTextComesBackVerbatim();
+    void textTheFileCannotHoldIsNotAccepted();
+    void helpAsksForItsTopic();
+    void creationRule_data();
+    void creationRule();
+    void folderButtonsStartAtTheStoredFolder();
+    void failedCreationLeavesTheBoxAlone();
+
+private:
+    QString home_;
+};
+
+void FolderDialogTest::layout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    for (const layout::DialogPlace& place : layout::kDialogControls) {
+        const QRect rect(place.rect.x, place.rect.y, place.rect.width, place.rect.height);
+        QTest::newRow(place.name.data()) << Utf8(place.name) << rect;
+    }
+}
+
+void FolderDialogTest::layout() {
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    FolderDialog dialog(QString{});
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("ディレクトリの選択"));
+    QCOMPARE(dialog.size(), QSize(424, 255));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());  // no resizing
+    auto* widget = dialog.findChild<QWidget*>(name);
+    QVERIFY(widget != nullptr);
+    if (qobject_cast<QLabel*>(widget) != nullptr) {
+        // Labels keep their place and grow to their caption in a wider font.
+        QCOMPARE(widget->pos(), rect.topLeft());
+        QVERIFY(widget->width() >= rect.width());
+    } else {
+        QCOMPARE(widget->geometry(), rect);
+    }
+}
+
+void FolderDialogTest::tabOrderAndMnemonics() {
+    FolderDialog dialog(QString{});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("FolderList"));
+    QStringList visited;
+    for (int i = 0; i < 7; ++i) {
+        visited << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visited, QStringList({"FolderList", "NameBox", "DriveBox", "OkButton",
+                                   "CancelButton", "FileList", "HelpButton"}));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("FolderList"));
+    const struct {
+        Qt::Key key;
+        const char* target;
+    } mnemonics[] = {{Qt::Key_N, "NameBox"},
+                     {Qt::Key_D, "FolderList"},
+                     {Qt::Key_F, "FileList"},
+                     {Qt::Key_R, "DriveBox"}};
+    for (const auto& mnemonic : mnemonics) {
+        QTest::keyClick(&dialog, mnemonic.key, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(mnemonic.target));
+    }
+}
+
+void FolderDialogTest::opensAtTheStartFolder_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("opened");  // relative to the tree; "." is where it starts
+    QTest::newRow("empty") << "" << ".";
+    QTest::newRow("one blank") << " " << ".";
+    QTest::newRow("missing folder") << "/no/such/folder" << ".";
+    QTest::newRow("a file") << "b.txt" << ".";
+    QTest::newRow("relative") << "gamma" << "gamma";
+    QTest::newRow("relative with dots") << "gamma/deep/.." << "gamma";
+    QTest::newRow("absolute") << "TREE/alpha" << "alpha";
+    QTest::newRow("with a final separator") << "TREE/Beta/" << "Beta";
+}
+
+void FolderDialogTest::opensAtTheStartFolder() {
+    QFETCH(QString, start);
+    QFETCH(QString, opened);
+    const Tree tree;
+    QDir::setCurrent(tree.root());
+    start.replace(QStringLiteral("TREE"), tree.root());
+    const FolderDialog dialog(start);
+    const QString expected = QDir::cleanPath(tree.path(opened));
+    QCOMPARE(dialog.currentFolder(), expected);
+    QCOMPARE(QDir::currentPath(), expected);
+    QCOMPARE(dialog.folderName(), QDir::toNativeSeparators(expected));
+}
+
+void FolderDialogTest::listsShowTheFoldersAboveAndBelow() {
+    const Tree tree;
+    FolderDialog dialog(tree.root());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* folders = Child<QListWidget>(dialog, "FolderList");
+    auto* files = Child<QListWidget>(dialog, "FileList");
+    QStringList above = tree.root().split(u'/', Qt::SkipEmptyParts);
+    above.prepend(QStringLiteral("/"));
+    QCOMPARE(Texts(folders), above + QStringList({"alpha", "Beta", "gamma"}));
+    QCOMPARE(folders->currentRow(), above.size() - 1);  // the current folder
+    QCOMPARE(Texts(files), QStringList({"A.ini", "b.txt"}));
+
+    // A double-click opens a folder, Enter on another entry too; the name box follows and
+    // is wholly selected, so typing replaces it.
+    const QListWidgetItem* gamma = folders->item(folders->count() - 1);
+    const QPoint gammaAt = folders->visualItemRect(gamma).center();
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, gammaAt);
+    QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, gammaAt);
+    QCOMPARE(dialog.currentFolder(), tree.path(QStringLiteral("gamma")));
+    QCOMPARE(Texts(files), QStringList());
+    auto* name = Child<QLineEdit>(dialog, "NameBox");
+    QCOMPARE(name->selectedText(), name->text());
+    folders->setCurrentRow(folders->count() - 1);  // "deep"
+    QTest::keyClick(folders, Qt::Key_Return);
+    QCOMPARE(dialog.currentFolder(), tree.path(QStringLiteral("gamma/deep")));
+    QCOMPARE(dialog.result(), int{QDialog::Rejected});  // still open, nothing accepted
+}
+
+void FolderDialogTest::browsingMovesTheCurrentDirectory() {
+    const Tree tree;
+    {
+        FolderDialog dialog(tree.root());
+        dialog.openFolder(tree.path(QStringLiteral("alpha")));
+        dialog.reject();
+    }
+    QCOMPARE(QDir::currentPath(), tree.path(QStringLiteral("alpha")));
+    // So a start folder that cannot be entered opens where the last dialog was.
+    const FolderDialog next(QStringLiteral("/no/such/folder"));
+    QCOMPARE(next.currentFolder(), tree.path(QStringLiteral("alpha")));
+}
+
+void FolderDialogTest::anotherDriveIsShownInTheDriveBox() {
+    const QString here = QStorageInfo(QDir::currentPath()).rootPath();
+    QString elsewhere;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && volume.isReady() && volume.rootPath() != here &&
+            QDir(volume.rootPath()).isReadable()) {
+            elsewhere = volume.rootPath();
+            break;
+        }
+    }
+    if (elsewhere.isEmpty()) {
+        QSKIP("only one file system is mounted here");
+    }
+    FolderDialog dialog(elsewhere);
+    auto* drives = Child<QComboBox>(dialog, "DriveBox");
+    QCOMPARE(drives->currentData().toString(), elsewhere);
+    // Choosing a drive moves the lists to its top folder.
+    const int hereIndex = drives->findData(here);
+    QVERIFY(hereIndex >= 0);
+    drives->setCurrentIndex(hereIndex);
+    emit drives->activated(hereIndex);
+    QCOMPARE(dialog.currentFolder(), QDir(here).absolutePath());
+}
+
+void FolderDialogTest::newFolderNeedsTheUsersYes() {
+    const Tree tree;
+    const QString wanted = tree.path(QStringLiteral("new/nested/folder"));
+    const auto typeAndAccept = [&wanted](FolderDialog& dialog) {
+        TypeInto(Child<QLineEdit>(dialog, "NameBox"), wanted);
+        QTest::keyClick(&dialog, Qt::Key_Return);  // "OK" is the default button
+    };
+
+    FolderDialog::setCreateAnswerForTesting(false);
+    FolderDialog dialog(tree.root());
+    dialog.show();
+    typeAndAccept(dialog);
+    QVERIFY(dialog.isVisible());  // "いいえ" keeps it open with the text
+    QCOMPARE(dialog.folderName(), wanted);
+    QVERIFY(!QDir(wanted).exists());
+
+    FolderDialog::setCreateAnswerForTesting(true);
+    const FolderChoice choice = Choose(tree.root(), typeAndAccept);
+    QVERIFY(choice.chosen);
+    QCOMPARE(choice.folder, wanted);
+    QVERIFY(QDir(wanted).exists());
+}
+
+void FolderDialogTest::chosenTextComesBackVerbatim() {
+    const Tree tree;
+    const FolderChoice root = Choose(tree.root(), [](FolderDialog& dialog) {
+        dialog.openFolder(QDir::rootPath());
+        dialog.accept();
+    });
+    QCOMPARE(root.folder, QDir::toNativeSeparators(QDir::rootPath()));  // with its separator
+    const FolderChoice beta = Choose(tree.root(), [&tree](FolderDialog& dialog) {
+        dialog.openFolder(tree.path(QStringLiteral("Beta")));
+        dialog.accept();
+    });
+    QCOMPARE(beta.folder, QDir::toNativeSeparators(tree.path(QStringLiteral("Beta"))));
+    const FolderChoice cancelled =
+        Choose(QStringLiteral("start text"), [](FolderDialog& dialog) { dialog.reject(); });
+    QVERIFY(!cancelled.chosen);
+    QCOMPARE(cancelled.folder, QStringLiteral("start text"));
+}
+
+void FolderDialogTest::textTheFileCannotHoldIsNotAccepted() {
+    const Tree tree;
+    const QString accented = tree.path(QStringLiteral("café"));
+    QVERIFY(QDir().mkpath(accented));
+    FolderDialog dialog(accented);
+    dialog.show();
+    dialog.accept();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int{QDialog::Rejected});
+}
+
+void FolderDialogTest::helpAsksForItsTopic() {
+    FolderDialog dialog(QString{});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QSignalSpy help(&dialog, &FolderDialog::helpRequested);
+    QTest::keyClick(&dialog, Qt::Key_H, Qt::AltModifier);
+    QTRY_COMPARE(help.count(), 1);  // a mnemonic clicks its button after a moment
+    QCOMPARE(help.at(0).at(0).toInt(), 1000);
+}
+
+void FolderDialogTest::creationRule_data() {
+    QTest::addColumn<QString>("text");      // TREE stands for the tree's folder
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("made");      // the folder that then exists, if any
+    QTest::newRow("nested") << "TREE/x/y/z" << true << "TREE/x/y/z";
+    QTest::newRow("final separator") << "TREE/x/" << true << "TREE/x";
+    QTest::newRow("existing") << "TREE/alpha" << true << "TREE/alpha";
+    QTest::newRow("root") << "/" << true << "/";
+    QTest::newRow("below a file") << "TREE/b.txt/x" << false << "";
+    QTest::newRow("two final separators") << "TREE/q//" << true << "";
+}
+
+void FolderDialogTest::creationRule() {
+    QFETCH(QString, text);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, made);
+    const Tree tree;
+    text.replace(QStringLiteral("TREE"), tree.root());
+    made.replace(QStringLiteral("TREE"), tree.root());
+    QCOMPARE(CreateFolders(QDir::toNativeSeparators(text)), succeeds);
+    if (!made.isEmpty()) {
+        QVERIFY(QDir(made).exists());
+    }
+    QVERIFY(!QDir(tree.path(QStringLiteral("q"))).exists());
+
+    // An empty text, or a relative one whose uppermost folder has no folder part, fails.
+    QDir::setCurrent(tree.root());
+    for (const QString& bad : {QString(), QStringLiteral("newfolder")}) {
+        try {
+            CreateFolders(bad);
+            QFAIL("no error");
+        } catch (const Error& error) {
+            QCOMPARE(DecodeCp932(error.message()), QStringLiteral("ディレクトリを作成できません"));
+        }
+    }
+}
+
+void FolderDialogTest::folderButtonsStartAtTheStoredFolder() {
+    const Tree tree;
+    SettingsModel model = DistinctModel();
+    model.betAutoReadFolder = EncodeCp932(tree.path(QStringLiteral("alpha"))).value();
+    model.patFolder = EncodeCp932(QDir::rootPath()).value();
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    // Typed but not yet stored: "参照" does not start there.
+    TypeInto(window->Edit2, tree.path(QStringLiteral("Beta")));
+
+    QString openedAt;
+    SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
+        openedAt = dialog.currentFolder();
+        dialog.openFolder(tree.path(QStringLiteral("gamma")));
+        dialog.accept();
+    });
+    window->FindDir1->click();
+    QCOMPARE(openedAt, tree.path(QStringLiteral("alpha")));
+    QCOMPARE(window->Edit2->text(), QDir::toNativeSeparators(tree.path("gamma")) + FolderSeparator());
+
+    // A root keeps its one separator.
+    SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
+        openedAt = dialog.currentFolder();
+        dialog.accept();
+    });
+    window->FindDir2->click();
+    SetFolderDialogAnswerForTesting({});
+    QCOMPARE(openedAt, QDir::rootPath());
+    QCOMPARE(window->Edit3->text(), QDir::toNativeSeparators(QDir::rootPath()));
+
+    // The model takes the box's text at the next store.
+    QCOMPARE(window->model().betAutoReadFolder, EncodeCp932(tree.path("alpha")).value());
+    window->page2->click();
+    QCOMPARE(window->model().betAutoReadFolder,
+             EncodeCp932(QDir::toNativeSeparators(tree.path("gamma")) + FolderSeparator()).value());
+}
+
+void FolderDialogTest::failedCreationLeavesTheBoxAlone() {
+    const Tree tree;
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    const QString before = window->Edit2->text();
+    FolderDialog::setCreateAnswerForTesting(true);
+    SetFolderDialogAnswerForTesting([](FolderDialog& dialog) {
+        TypeInto(Child<QLineEdit>(dialog, "NameBox"), QString());
+        dialog.accept();
+    });
+    const auto boxes = AnswerBoxes([&] { window->FindDir1->click(); });
+    SetFolderDialogAnswerForTesting({});
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].text, QStringLiteral("ディレクトリを作成できません."));
+    QCOMPARE(window->Edit2->text(), before);
+
+    // A folder that cannot be made is chosen all the same, without a word.
+    const QString impossible = tree.path(QStringLiteral("b.txt/inside"));
+    SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
+        TypeInto(Child<QLineEdit>(dialog, "NameBox"), impossible);
+        dialog.accept();
+    });
+    const auto none = AnswerBoxes([&] { window->FindDir1->click(); });
+    SetFolderDialogAnswerForTesting({});
+    QVERIFY(none.empty());
+    QCOMPARE(window->Edit2->text(), QDir::toNativeSeparators(impossible) + FolderSeparator());
+}
+
+}  // namespace jnx
+
+QTEST_MAIN(jnx::FolderDialogTest)
+#include "folder_dialog_test.moc"
