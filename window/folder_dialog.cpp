@@ -95,7 +95,7 @@ private:
 // taken against the current directory), else the current directory. On Windows a path
 // without a drive letter, such as a network path, also opens at the current directory.
 QString StartFolder(const QString& start) {
-    const QString current = QDir::currentPath();
+    QString current = QDir::currentPath();
     if (start.trimmed().isEmpty()) {
         return current;
     }
@@ -211,7 +211,7 @@ void FolderDialog::buildControls() {
 
     QWidget* previous = nullptr;
     for (const DialogControl control : layout::kDialogTabOrder) {
-        QWidget* widget = findChild<QWidget*>(Utf8(PlaceOf(control).name));
+        auto* widget = findChild<QWidget*>(Utf8(PlaceOf(control).name));
         if (previous != nullptr) {
             QWidget::setTabOrder(previous, widget);
         }

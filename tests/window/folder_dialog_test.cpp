@@ -154,8 +154,8 @@ void FolderDialogTest::tabOrderAndMnemonics() {
         visited << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(visited, QStringList({"FolderList", "NameBox", "DriveBox", "OkButton",
-                                   "CancelButton", "FileList", "HelpButton"}));
+    QCOMPARE(visited, QStringList({"FolderList", "NameBox", "DriveBox", "OkButton", "CancelButton",
+                                   "FileList", "HelpButton"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("FolderList"));
     const struct {
         Qt::Key key;
@@ -173,14 +173,22 @@ void FolderDialogTest::tabOrderAndMnemonics() {
 void FolderDialogTest::opensAtTheStartFolder_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("opened");  // relative to the tree; "." is where it starts
-    QTest::newRow("empty") << "" << ".";
-    QTest::newRow("one blank") << " " << ".";
-    QTest::newRow("missing folder") << "/no/such/folder" << ".";
-    QTest::newRow("a file") << "b.txt" << ".";
-    QTest::newRow("relative") << "gamma" << "gamma";
-    QTest::newRow("relative with dots") << "gamma/deep/.." << "gamma";
-    QTest::newRow("absolute") << "TREE/alpha" << "alpha";
-    QTest::newRow("with a final separator") << "TREE/Beta/" << "Beta";
+    QTest::newRow("empty") << ""
+                           << ".";
+    QTest::newRow("one blank") << " "
+                               << ".";
+    QTest::newRow("missing folder") << "/no/such/folder"
+                                    << ".";
+    QTest::newRow("a file") << "b.txt"
+                            << ".";
+    QTest::newRow("relative") << "gamma"
+                              << "gamma";
+    QTest::newRow("relative with dots") << "gamma/deep/.."
+                                        << "gamma";
+    QTest::newRow("absolute") << "TREE/alpha"
+                              << "alpha";
+    QTest::newRow("with a final separator") << "TREE/Beta/"
+                                            << "Beta";
 }
 
 void FolderDialogTest::opensAtTheStartFolder() {
@@ -325,9 +333,9 @@ void FolderDialogTest::helpAsksForItsTopic() {
 }
 
 void FolderDialogTest::creationRule_data() {
-    QTest::addColumn<QString>("text");      // TREE stands for the tree's folder
+    QTest::addColumn<QString>("text");  // TREE stands for the tree's folder
     QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<QString>("made");      // the folder that then exists, if any
+    QTest::addColumn<QString>("made");  // the folder that then exists, if any
     QTest::newRow("nested") << "TREE/x/y/z" << true << "TREE/x/y/z";
     QTest::newRow("final separator") << "TREE/x/" << true << "TREE/x";
     QTest::newRow("existing") << "TREE/alpha" << true << "TREE/alpha";
@@ -378,7 +386,8 @@ void FolderDialogTest::folderButtonsStartAtTheStoredFolder() {
     });
     window->FindDir1->click();
     QCOMPARE(openedAt, tree.path(QStringLiteral("alpha")));
-    QCOMPARE(window->Edit2->text(), QDir::toNativeSeparators(tree.path("gamma")) + FolderSeparator());
+    QCOMPARE(window->Edit2->text(),
+             QDir::toNativeSeparators(tree.path("gamma")) + FolderSeparator());
 
     // A root keeps its one separator.
     SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
