@@ -13,7 +13,7 @@ scenario=$1
 executable=$2
 sample=$3
 
-for tool in Xvfb xdotool xclip; do
+for tool in Xvfb xdotool xclip xdpyinfo; do
     if ! command -v "$tool" >/dev/null; then
         echo "$tool is missing: the README's test command installs it" >&2
         exit 1
@@ -36,9 +36,13 @@ finish() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
-    if [ "$status" -ne 0 ] && [ -f "$scratch/editor.log" ]; then
-        echo "--- editor output" >&2
-        cat "$scratch/editor.log" >&2
+    if [ "$status" -ne 0 ]; then
+        for log in editor xvfb; do
+            if [ -s "$scratch/$log.log" ]; then
+                echo "--- $log output" >&2
+                cat "$scratch/$log.log" >&2
+            fi
+        done
     fi
     rm -rf "$scratch"
 }
@@ -61,14 +65,41 @@ wait_for() {
     done
 }
 
-# The server picks a free display itself and reports it once it is ready, so parallel
-# scenarios never race for one.
+# A server on a display number of its own, picked at random from a wide range so that
+# scenarios running side by side, or one after another, never meet on one number (a
+# server that has just stopped may still be removing its files); the server must answer
+# before the scenario goes on.
+server_answers() {
+    xdpyinfo >/dev/null 2>&1
+}
+
 start_server() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" \
-        >"$scratch/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    wait_for "the X server" test -s "$scratch/display"
-    export DISPLAY=":$(head -n 1 "$scratch/display")"
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        local display=$((100 + RANDOM % 30000))
+        if [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; then
+            continue
+        fi
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$display"
+        local tries=0
+        until server_answers; do
+            if ! kill -0 "$XVFB_PID" 2>/dev/null || [ "$tries" -ge 200 ]; then
+                break
+            fi
+            tries=$((tries + 1))
+            sleep 0.05
+        done
+        if server_answers; then
+            return 0
+        fi
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+        echo "attempt $attempt: no X server on :$display" >&2
+    done
+    fail "no X server would start"
 }
 
 start_editor() {
@@ -96,6 +127,7 @@ visible_window() {
 }
 
 main_window_shown() { [ -n "$(visible_window 'Jnx\.ini')" ]; }
+main_window_shown_or_editor_ended() { main_window_shown || editor_ended; }
 # The error box's caption is the program's name, "Jnxenv".
 error_box_shown() { [ -n "$(visible_window '^Jnxenv$')" ]; }
 error_box_gone() { ! error_box_shown; }
@@ -109,7 +141,8 @@ menu_closed() { [ "$(shown_windows)" -le 1 ]; }
 WINDOW=
 MENU_BAR=
 wait_main_window() {
-    wait_for "the editor's window" main_window_shown
+    wait_for "the editor's window" main_window_shown_or_editor_ended
+    editor_running || fail "the editor ended before its window showed"
     WINDOW=$(visible_window 'Jnx\.ini')
     # The client area is 527 pixels high; the menu bar takes the rest.
     local height
