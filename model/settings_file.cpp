@@ -85,6 +85,22 @@ Text SavedValue(const SettingsModel& model, std::size_t index) {
     return field;
 }
 
+// A field's text as a load puts it into the model: a bet-type code becomes its name, a
+// course number its course; numbers without a course (0, 11, -3 …) and any other text
+// stay as read. Throws ConversionError for a course text that is not an integer.
+Text LoadedField(std::size_t k, Text value) {
+    if (k == kTypeField) {
+        if (const auto name = BetTypeNameByCode(value)) {
+            return Text(*name);
+        }
+    } else if (k == kCourseField) {
+        if (const auto name = CourseNameByNumber(StrToInt(value))) {
+            return Text(*name);
+        }
+    }
+    return value;
+}
+
 // Puts a value read from the file into the model as a load does, except that a course
 // value that is not an integer stays as read instead of stopping anything: it came from
 // another program during a save, and is kept in the file as it is.
@@ -108,20 +124,10 @@ void TakeValue(SettingsModel& model, std::size_t index, const Text& value) {
         return;
     }
     const std::size_t k = slot - 1;
-    Text& field = group.fields[k];
-    field = value;
-    if (k == kTypeField) {
-        if (const auto name = BetTypeNameByCode(value)) {
-            field = *name;
-        }
-    } else if (k == kCourseField) {
-        try {
-            if (const auto name = CourseNameByNumber(StrToInt(value))) {
-                field = *name;
-            }
-        } catch (const ConversionError&) {
-            // Not a number: the text stays as read.
-        }
+    try {
+        group.fields[k] = LoadedField(k, value);
+    } catch (const ConversionError&) {
+        group.fields[k] = value;
     }
 }
 
@@ -150,18 +156,10 @@ void ReadInto(ProfileFile& profile, SettingsModel& model) {
         GroupSettings& group = model.group(g);
         group.active = profile.read(section, kActiveKey, kDefault) == kTrue;
         for (std::size_t k = 0; k < kFieldCount; ++k) {
+            // A course that is not a number stops the load with the text read in place.
             Text& field = group.fields[k];
             field = profile.read(section, FieldKey[k], kDefault);
-            if (k == kTypeField) {
-                if (const auto name = BetTypeNameByCode(field)) {
-                    field = *name;
-                }
-            } else if (k == kCourseField) {
-                // Numbers without a course (0, 11, -3 …) stay as the text read.
-                if (const auto name = CourseNameByNumber(StrToInt(field))) {
-                    field = *name;
-                }
-            }
+            field = LoadedField(k, field);
         }
     }
     model.betAutoReadFolder = profile.read(kDirSection, kBetAutoReadKey, kDefault);
@@ -201,27 +199,10 @@ void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
     ProfileFile profile(path);
-    for (std::size_t g = 0; g < kGroupCount; ++g) {
-        const std::string section = GroupSection(g);
-        const GroupSettings& group = model.group(g);
-        profile.write(section, kActiveKey, group.active ? kTrue : kFalse);
-        for (std::size_t k = 0; k < kFieldCount; ++k) {
-            const Text& field = group.fields[k];
-            profile.write(section, FieldKey[k], field);
-            if (k == kTypeField) {
-                if (const auto code = BetTypeCodeByName(field)) {
-                    profile.write(section, FieldKey[k], *code);
-                }
-            } else if (k == kCourseField) {
-                if (const auto number = CourseNumberByName(field)) {
-                    profile.write(section, FieldKey[k], IntToStr(*number));
-                }
-            }
-        }
+    const std::vector<SavedKey>& keys = SavedKeys();
+    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+        profile.write(keys[i].section, keys[i].key, SavedValue(model, i));
     }
-    profile.write(kDirSection, kBetAutoReadKey, model.betAutoReadFolder);
-    profile.write(kDirSection, kPatDataKey, model.patFolder);
-    profile.write(kOptionsSection, kPauseKey, model.pauseText == kTrue ? kTrue : kFalse);
     profile.commit();
 }
 
