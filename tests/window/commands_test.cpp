@@ -15,6 +15,7 @@
 namespace jnx {
 
 using test::AnswerBoxes;
+using test::Captions;
 using test::DistinctModel;
 using test::ReadBytes;
 using test::TypeInto;
@@ -62,14 +63,6 @@ std::string SampleWith(const std::string& line, const std::string& replacement) 
         return bytes;
     }
     return bytes.replace(at, line.size(), replacement);
-}
-
-QString Captions(TQvEnv& window) {
-    QString captions;
-    for (int r = 1; r <= 12; ++r) {
-        captions += window.row(r).Gr->text();
-    }
-    return captions;
 }
 
 QString ErrorCaptionOfThisProgram() {

@@ -59,11 +59,7 @@ QStringList Texts(const QListWidget* list) {
 
 template <typename Widget>
 Widget* Child(QWidget& parent, const char* name) {
-    auto* widget = parent.findChild<Widget*>(QString::fromLatin1(name));
-    if (widget == nullptr) {
-        QTest::qFail(name, __FILE__, __LINE__);
-    }
-    return widget;
+    return test::Control<Widget>(parent, QString::fromLatin1(name));
 }
 
 // Runs ChooseFolder with the given answer to the dialog.

@@ -11,6 +11,7 @@
 
 namespace jnx {
 
+using test::Captions;
 using test::DistinctModel;
 using test::TypeInto;
 using test::WindowOn;
@@ -18,14 +19,6 @@ using test::WindowOn;
 namespace {
 
 // The group names the twelve rows show.
-QString Captions(TQvEnv& window) {
-    QString captions;
-    for (int r = 1; r <= 12; ++r) {
-        captions += window.row(r).Gr->text();
-    }
-    return captions;
-}
-
 // "'abc' は整数ではありません" as the model's bytes.
 std::string NotAnInteger(const std::string& text) {
     return ConversionError(text).message();

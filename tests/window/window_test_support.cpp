@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
-#include <fstream>
-#include <iterator>
 
 #include "tables.h"
 
@@ -81,13 +79,12 @@ std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action) {
     return boxes;
 }
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+QString Captions(TQvEnv& window) {
+    QString captions;
+    for (int r = 1; r <= layout::kRowCount; ++r) {
+        captions += window.row(r).Gr->text();
+    }
+    return captions;
 }
 
 }  // namespace jnx::test

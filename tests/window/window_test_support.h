@@ -11,6 +11,7 @@
 
 #include "qv_env.h"
 #include "settings_model.h"
+#include "test_files.h"
 
 namespace jnx::test {
 
@@ -21,9 +22,9 @@ SettingsModel DistinctModel();
 // A fresh window showing page 1 of the model, as the start-up leaves it.
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model);
 
-// The named control of the window; fails the test when there is none.
+// The named control of a window or dialog; fails the test when there is none.
 template <typename Widget = QWidget>
-Widget* Control(TQvEnv& window, const QString& name) {
+Widget* Control(QWidget& window, const QString& name) {
     auto* widget = window.findChild<Widget*>(name);
     if (widget == nullptr) {
         QTest::qFail(qPrintable(QStringLiteral("no control ") + name), __FILE__, __LINE__);
@@ -50,8 +51,7 @@ struct ShownBox {
 // as a user would; gives back what the boxes showed, in order.
 std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action);
 
-// The whole content of a file; empty when there is none.
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
+// The group names the twelve rows show.
+QString Captions(TQvEnv& window);
 
 }  // namespace jnx::test
