@@ -68,7 +68,8 @@ wait_for() {
 # A server on a display number of its own, picked at random from a wide range so that
 # scenarios running side by side, or one after another, never meet on one number (a
 # server that has just stopped may still be removing its files); the server must answer
-# before the scenario goes on.
+# before the scenario goes on. It must not reset when its last client leaves: the check
+# that it answers is such a client, and a reset refuses the editor's connection.
 server_answers() {
     xdpyinfo >/dev/null 2>&1
 }
@@ -80,7 +81,7 @@ start_server() {
         if [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; then
             continue
         fi
-        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$scratch/xvfb.log" 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$display"
         local tries=0
