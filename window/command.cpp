@@ -22,6 +22,8 @@ class ErrorBox : public QMessageBox {
 public:
     ErrorBox(const QString& caption, const QString& text, QWidget* parent)
         : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent) {
+        // A message quotes values from the file: "<b>" or "&amp;" there is text, not markup.
+        setTextFormat(Qt::PlainText);
         setDefaultButton(QMessageBox::Ok);
         setWindowModality(Qt::ApplicationModal);
     }

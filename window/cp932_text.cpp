@@ -1,5 +1,6 @@
 #include "cp932_text.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -88,12 +89,17 @@ std::optional<std::string> EncodeCp932(const QString& text) {
     return bytes;
 }
 
+bool IsStorableText(const QString& text) {
+    const QList<uint> characters = ToCp932Forms(text).toUcs4();
+    return std::all_of(characters.begin(), characters.end(), [](uint c) {
+        return c != U'\0' && c != U'\r' && c != U'\n' && EncodeChar(c).has_value();
+    });
+}
+
 QValidator::State Cp932Validator::validate(QString& input, int& /*pos*/) const {
     const QString converted = ToCp932Forms(input);
-    for (const char32_t c : converted.toUcs4()) {
-        if (c == U'\0' || c == U'\r' || c == U'\n' || !EncodeChar(c)) {
-            return Invalid;
-        }
+    if (!IsStorableText(converted)) {
+        return Invalid;
     }
     if (converted != input) {
         input = converted;  // each replacement is one character for one, so pos stays

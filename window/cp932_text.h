@@ -25,6 +25,10 @@ std::optional<std::string> EncodeCp932(const QString& text);
 // £ U+00A3 and ¬ U+00AC become U+FF5E, U+2225, U+FF0D, U+FFE0, U+FFE1 and U+FFE2.
 QString ToCp932Forms(QString text);
 
+// Whether the settings file can store the text as it is shown: every character has a code
+// page 932 form, and none is a line break or NUL (a value is one line of the file).
+[[nodiscard]] bool IsStorableText(const QString& text);
+
 // Accepts what the user types or pastes only when every character can be stored in the
 // settings file as it is shown: it has a code page 932 form and is not a line break or
 // NUL (a value is one line of the file). JIS forms are turned into code page 932 forms

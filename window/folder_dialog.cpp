@@ -196,7 +196,6 @@ void FolderDialog::buildControls() {
 
     auto* ok =
         Place(new QPushButton(Utf8(PlaceOf(DialogControl::Ok).caption), this), DialogControl::Ok);
-    ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &FolderDialog::accept);
     auto* cancel = Place(new QPushButton(Utf8(PlaceOf(DialogControl::Cancel).caption), this),
                          DialogControl::Cancel);
@@ -205,9 +204,11 @@ void FolderDialog::buildControls() {
                        DialogControl::Help);
     connect(help, &QPushButton::clicked, this,
             [this] { emit helpRequested(layout::kFolderHelpTopic); });
+    // A focused button takes Enter, as on the users' desktop; elsewhere Enter is "OK".
     for (QPushButton* button : {ok, cancel, help}) {
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
     }
+    ok->setDefault(true);
 
     QWidget* previous = nullptr;
     for (const DialogControl control : layout::kDialogTabOrder) {
@@ -251,8 +252,8 @@ void FolderDialog::fillFolders() {
     }
     folderList_->setCurrentRow(folderList_->count() - 1);
     const QDir dir(current_);
-    for (const QString& name :
-         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+    for (const QString& name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                                             QDir::Name | QDir::IgnoreCase)) {
         auto* item = new QListWidgetItem(closed, name, folderList_);
         item->setData(kPathRole, dir.absoluteFilePath(name));
         item->setData(kLevelRole, level);
@@ -331,8 +332,9 @@ bool FolderDialog::userAgreesToCreate() {
 
 void FolderDialog::accept() {
     const QString text = nameBox_->text();
-    if (!EncodeCp932(text)) {
-        // A folder whose name the settings file cannot hold cannot be chosen.
+    if (!IsStorableText(text)) {
+        // A folder whose name the settings file cannot hold (as one line of code page 932)
+        // cannot be chosen.
         QApplication::beep();
         return;
     }

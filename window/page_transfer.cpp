@@ -44,7 +44,7 @@ void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
     }
 }
 
-void PageTransfer::UpDatePage() {
+void PageTransfer::UpDatePage(FillErrors errors) {
     pageOffset = (currentPage - 1) * kRowsPerPage;
     unfilled_ = {};
     std::exception_ptr firstError;
@@ -72,7 +72,7 @@ void PageTransfer::UpDatePage() {
     controls_.Edit2->setBytes(model_.betAutoReadFolder);
     controls_.Edit3->setBytes(model_.patFolder);
     controls_.CheckBox1->setChecked(model_.pauseText == "True");
-    if (firstError) {
+    if (firstError && errors == FillErrors::Raise) {
         std::rethrow_exception(firstError);
     }
 }

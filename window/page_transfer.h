@@ -10,6 +10,10 @@
 
 namespace jnx {
 
+// What a page fill does with a value that does not convert: Raise reports it (the user's
+// own commands); Keep only shows it as text (a refresh nobody asked for).
+enum class FillErrors { Raise, Keep };
+
 // The controls the page transfer fills and reads.
 struct PageControls {
     std::array<RowControls, layout::kRowCount>* rows = nullptr;
@@ -32,8 +36,8 @@ public:
     // Model to rows, for the current page. A popularity or maximum step that is not an
     // integer text leaves its spin as it was (its edit box shows the text) and the fill
     // goes on with every other control and row; the first such ConversionError is
-    // thrown at the end.
-    void UpDatePage();
+    // thrown at the end, unless `errors` is Keep.
+    void UpDatePage(FillErrors errors = FillErrors::Raise);
 
     // Rows to model, for the current page, texts exactly as the controls hold them; then
     // the requested page becomes current. A spin whose fill failed stores its group's own

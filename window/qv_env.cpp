@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -78,7 +79,7 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
 
 void TQvEnv::showEvent(QShowEvent* event) {
     // The window opens with the focus on the first control in tab order that can take
-    // it: "保存終了", or after a failed load (which disables it) the first row's box.
+    // it: "保存終了"; after a failed load none can.
     if (!shown_) {
         shown_ = true;
         const auto first = std::find_if(tabOrder_.begin(), tabOrder_.end(),
@@ -110,15 +111,14 @@ void TQvEnv::buildTopBar(QWidget* client) {
 
 void TQvEnv::buildHeadings(QWidget* client) {
     for (const layout::Heading& heading : layout::kHeadings) {
-        auto* label = new QLabel(Utf8(heading.caption), client);
-        label->setFont(WindowFont(heading.fontHeight));
+        const QString caption = Utf8(heading.caption);
+        auto* label = new QLabel(caption, client);
+        // The widths fit the Windows font; a wider substitute is condensed to the width,
+        // so that no heading runs into the next one.
+        label->setFont(FittedFont(WindowFont(heading.fontHeight), caption, heading.width));
         label->setAlignment(heading.centred ? Qt::AlignHCenter | Qt::AlignTop
                                             : Qt::AlignLeft | Qt::AlignTop);
-        // The widths fit the Windows font; a wider substitute widens the label rather
-        // than cut its caption, keeping its left edge (or its centre when centred).
-        const int width = std::max(heading.width, label->sizeHint().width());
-        const int x = heading.centred ? heading.x - (width - heading.width) / 2 : heading.x;
-        label->setGeometry(x, layout::kHeadingY, width, label->sizeHint().height());
+        label->setGeometry(heading.x, layout::kHeadingY, heading.width, label->sizeHint().height());
         SetFontColour(label, heading.fontColour);
     }
 }
@@ -215,20 +215,26 @@ void TQvEnv::bindCommands() {
     bindCommand(FindDir2, &QPushButton::clicked, &TQvEnv::FindDir2Click);
 }
 
-void TQvEnv::setSettingsCommandsEnabled(bool enabled) {
-    for (QPushButton* button :
-         {page1, page2, page3, TotalZero, Button1, FindDir1, FindDir2, SaveEnd}) {
-        button->setEnabled(enabled);
+void TQvEnv::setSettingsEnabled(bool enabled) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{page1, page2, page3, TotalZero, Button1, FindDir1,
+                                         FindDir2, SaveEnd, Edit2, Edit3, Panel2}) {
+        widget->setEnabled(enabled);
+    }
+    // The rows too: what they would take could never be saved.
+    for (const RowControls& controls : rows_) {
+        controls.panel->setEnabled(enabled);
     }
     Save1->setEnabled(enabled);
 }
 
 void TQvEnv::FormCreate() {
     // A load that stops half-way leaves groups unread; saving them would write empty
-    // texts over the file's values, so the commands come on only after a whole load.
-    setSettingsCommandsEnabled(false);
+    // texts over the file's values, so the commands and the boxes come on only after a
+    // whole load.
+    setSettingsEnabled(false);
     ReadIni(model_, settingsPath_(), snapshot_);
-    setSettingsCommandsEnabled(true);
+    setSettingsEnabled(true);
     pages_->currentPage = 1;
     pages_->UpDatePage();
 }
@@ -269,7 +275,9 @@ std::size_t TQvEnv::save() {
 
 void TQvEnv::Save1Click() {
     if (save() > 0) {
-        pages_->UpDatePage();
+        // The values kept from the file show at once. The save has succeeded: one that does
+        // not convert is shown as text, as a page fill keeps it, and reported to nobody.
+        pages_->UpDatePage(FillErrors::Keep);
     }
 }
 

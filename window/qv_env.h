@@ -95,8 +95,9 @@ private:
     // Runs the handler through the error display whenever the sender emits the signal.
     template <typename Sender, typename Signal>
     void bindCommand(Sender* sender, Signal signal, void (TQvEnv::*handler)());
-    // The buttons and menu item that read or write the settings.
-    void setSettingsCommandsEnabled(bool enabled);
+    // The buttons and menu item that read or write the settings, and every box whose
+    // value a save would write.
+    void setSettingsEnabled(bool enabled);
     // Sets one text box of every row to "0" and stores and shows the page again; the
     // next save writes those zeros whatever the file holds by then.
     void zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field);

@@ -39,7 +39,7 @@ void CreateControls(RowControls& row, QWidget* panel) {
     row.Gr = new QLabel(panel);
     row.Act = new QCheckBox(panel);
     row.Type = new Cp932ComboBox(BetTypeNames(), panel);
-    row.Nk = new QLineEdit(panel);
+    row.Nk = new LineEdit(panel);
     row.Ud = BuildSpin(row.Nk, Column::Ud, panel);
     row.Bb = new Cp932ComboBox(CourseNames(), panel);
     row.Race = new Cp932LineEdit(panel);
@@ -51,11 +51,11 @@ void CreateControls(RowControls& row, QWidget* panel) {
     row.Plus = new Cp932LineEdit(panel);
     row.Skip = new Cp932LineEdit(panel);
     row.mOdd = new Cp932LineEdit(panel);
-    row.mStep = new QLineEdit(panel);
+    row.mStep = new LineEdit(panel);
     row.maxStep = BuildSpin(row.mStep, Column::MaxStepSpin, panel);
     row.PN = new Cp932LineEdit(panel);
-    row.blankLeft = new QLineEdit(panel);
-    row.blankRight = new QLineEdit(panel);
+    row.blankLeft = new LineEdit(panel);
+    row.blankRight = new LineEdit(panel);
 }
 
 void SetStartText(QWidget* widget, const QString& text) {

@@ -19,7 +19,7 @@ struct RowControls {
     QLabel* Gr = nullptr;
     QCheckBox* Act = nullptr;
     Cp932ComboBox* Type = nullptr;
-    QLineEdit* Nk = nullptr;  // shows the popularity spin's position
+    LineEdit* Nk = nullptr;  // shows the popularity spin's position
     UpDown* Ud = nullptr;
     Cp932ComboBox* Bb = nullptr;
     Cp932LineEdit* Race = nullptr;  // read-only
@@ -30,11 +30,11 @@ struct RowControls {
     Cp932LineEdit* Plus = nullptr;
     Cp932LineEdit* Skip = nullptr;
     Cp932LineEdit* mOdd = nullptr;
-    QLineEdit* mStep = nullptr;  // shows the maximum-step spin's position
-    UpDown* maxStep = nullptr;   // Ud101 … Ud112
+    LineEdit* mStep = nullptr;  // shows the maximum-step spin's position
+    UpDown* maxStep = nullptr;  // Ud101 … Ud112
     Cp932LineEdit* PN = nullptr;
-    QLineEdit* blankLeft = nullptr;  // never read or written
-    QLineEdit* blankRight = nullptr;
+    LineEdit* blankLeft = nullptr;  // never read or written
+    LineEdit* blankRight = nullptr;
 
     [[nodiscard]] QWidget* widget(layout::Column column) const;
 };

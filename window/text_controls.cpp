@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QWheelEvent>
 #include <limits>
 #include <utility>
@@ -12,10 +13,41 @@
 
 namespace jnx {
 
-Cp932LineEdit::Cp932LineEdit(QWidget* parent) : QLineEdit(parent) {
-    setValidator(new Cp932Validator(this));
+bool IsChordTyping(const QKeyEvent& event) {
+    constexpr Qt::KeyboardModifiers kChord =
+        Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!(event.modifiers() & kChord)) {
+        return false;
+    }
+    const QString text = event.text();
+    if (text.isEmpty() || !text.at(0).isPrint()) {
+        return false;  // nothing to type: Ctrl+C and its like carry a control character
+    }
+    // Where a chord carries its letter (Qt's test events do), an editing shortcut still
+    // reaches the box.
+    for (int key = QKeySequence::HelpContents; key <= QKeySequence::Deselect; ++key) {
+        if (event.matches(static_cast<QKeySequence::StandardKey>(key))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
     // No length limit: Qt's default of 32767 characters would cut a longer text short.
     setMaxLength(std::numeric_limits<int>::max());
+}
+
+void LineEdit::keyPressEvent(QKeyEvent* event) {
+    if (IsChordTyping(*event)) {
+        event->ignore();  // let the window have it; a box takes no text from it
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+Cp932LineEdit::Cp932LineEdit(QWidget* parent) : LineEdit(parent) {
+    setValidator(new Cp932Validator(this));
 }
 
 void Cp932LineEdit::setBytes(std::string bytes) {

@@ -8,11 +8,28 @@
 
 namespace jnx {
 
+// An edit box as every box of the window and the folder chooser behaves: no length limit,
+// and a key pressed with Alt or Ctrl (other than an editing shortcut such as Ctrl+C or
+// Ctrl+A) never types its character, so a mistyped menu mnemonic cannot end up in the
+// settings file.
+class LineEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit LineEdit(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// Whether the key press would type its character although Alt or Ctrl is held: such a
+// chord is a command the window did not take, never text.
+[[nodiscard]] bool IsChordTyping(const QKeyEvent& event);
+
 // An edit box for a settings text. It shows the code page 932 bytes it is given and
 // gives back exactly those bytes while its text is unchanged, even when they are not
 // valid code page 932; text the user changed is encoded to code page 932. Only what can
 // be stored can be typed (Cp932Validator).
-class Cp932LineEdit : public QLineEdit {
+class Cp932LineEdit : public LineEdit {
     Q_OBJECT
 public:
     explicit Cp932LineEdit(QWidget* parent = nullptr);

@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "cp932_text.h"
+#include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
 #include "tables.h"
@@ -90,6 +91,11 @@ private slots:
     void leavingWithoutSavingKeepsTheFile();
     void anotherProgramsChangeSurvivesASaveAndShows();
     void resetWinsOverAnotherProgramsChange();
+    // A save that kept a value the betting tool wrote meanwhile has succeeded, whatever
+    // that value: the rows show it, and no box says otherwise.
+    void keptValueThatIsNoNumberRaisesNoBox();
+    // Values quoted in a message are text: "<b>" is not bold, "&amp;" not "&".
+    void messagesArePlainText();
 };
 
 void CommandsTest::startUpShowsPageOneOfTheFile() {
@@ -217,10 +223,20 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     QCOMPARE(window.SaveEnd->palette().color(QPalette::Disabled, QPalette::ButtonText), grey);
     QCOMPARE(window.Button1->palette().color(QPalette::Disabled, QPalette::ButtonText), grey);
 
-    // The focus goes to the first control that can take it.
+    // Nor do the rows and boxes take input: nothing typed there could ever be saved.
+    for (QWidget* box :
+         {static_cast<QWidget*>(window.row(1).Type), static_cast<QWidget*>(window.row(12).PN),
+          static_cast<QWidget*>(window.row(1).Act), static_cast<QWidget*>(window.Edit2),
+          static_cast<QWidget*>(window.Edit3), static_cast<QWidget*>(window.CheckBox1)}) {
+        QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
+    }
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QVERIFY(window.row(1).Type->hasFocus());
+    QCOMPARE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(&window, QStringLiteral("abc"));
+    QTest::keyClick(&window, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), nullptr);
+    QCOMPARE(window.row(1).Type->currentText(), fresh.row(1).Type->currentText());
 
     // Neither the menu nor the button write anything, even when asked directly.
     window.Save1->trigger();
@@ -325,6 +341,43 @@ void CommandsTest::resetWinsOverAnotherProgramsChange() {
     window.TotalZero->click();
     window.Save1->trigger();
     QCOMPARE(editor.readBack().group(0).fields[kTotalField], "0");
+}
+
+void CommandsTest::keptValueThatIsNoNumberRaisesNoBox() {
+    Editor editor(Sample());
+    TQvEnv& window = *editor.window;
+    window.FormCreate();
+    {
+        ProfileFile betting(editor.path);
+        betting.write("Group3", "Popularity", "x");
+        betting.write("Group4", "Maxstep", "lots");
+        betting.commit();
+    }
+    TypeInto(window.row(1).mOdd, QStringLiteral("3.3"));
+    const auto boxes = AnswerBoxes([&] { window.Save1->trigger(); });
+    QVERIFY(boxes.empty());
+    QCOMPARE(window.row(4).Nk->text(), QStringLiteral("x"));
+    QCOMPARE(window.row(5).mStep->text(), QStringLiteral("lots"));
+    const SettingsModel saved = editor.readBack();
+    QCOMPARE(saved.group(3).fields[kPopularityField], "x");
+    QCOMPARE(saved.group(4).fields[kMaxStepField], "lots");
+    QCOMPARE(saved.group(0).fields[kMinOddField], "3.3");
+
+    // They are kept as text through the next save, as a page fill keeps them.
+    const auto again = AnswerBoxes([&] { window.Save1->trigger(); });
+    QVERIFY(again.empty());
+    QCOMPARE(editor.readBack().group(3).fields[kPopularityField], "x");
+}
+
+void CommandsTest::messagesArePlainText() {
+    for (const char* value : {"<b>1</b>", "&amp;", "<img src=x>"}) {
+        const auto boxes =
+            AnswerBoxes([&] { RunCommand(nullptr, [&] { throw ConversionError(value); }); });
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].format, Qt::PlainText);
+        QCOMPARE(boxes[0].text,
+                 QStringLiteral("'%1' は整数ではありません.").arg(QLatin1String(value)));
+    }
 }
 
 }  // namespace jnx

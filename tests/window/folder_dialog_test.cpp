@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "colours.h"
 #include "command.h"
 #include "cp932_text.h"
 #include "errors.h"
@@ -30,11 +31,12 @@ using test::WindowOn;
 
 namespace {
 
-// A folder tree to browse: tree/alpha, tree/Beta, tree/gamma/deep, and two files.
+// A folder tree to browse: tree/alpha, tree/Beta, tree/gamma/deep, the hidden tree/.wine
+// (where the betting tool lives under Wine), and two files.
 class Tree {
 public:
     Tree() {
-        for (const char* folder : {"alpha", "Beta", "gamma/deep"}) {
+        for (const char* folder : {"alpha", "Beta", "gamma/deep", ".wine"}) {
             QDir(root()).mkpath(QString::fromLatin1(folder));
         }
         for (const char* file : {"b.txt", "A.ini"}) {
@@ -102,8 +104,13 @@ private slots:
     void anotherDriveIsShownInTheDriveBox();
     void newFolderNeedsTheUsersYes();
     void chosenTextComesBackVerbatim();
+    void textTheFileCannotHoldIsNotAccepted_data();
     void textTheFileCannotHoldIsNotAccepted();
     void helpAsksForItsTopic();
+    // Enter presses the focused button, as in the main window; elsewhere it is "OK".
+    void focusedButtonTakesEnter_data();
+    void focusedButtonTakesEnter();
+    void fileNamesAreDimmedYetReadable();
     void creationRule_data();
     void creationRule();
     void folderButtonsStartAtTheStoredFolder();
@@ -209,7 +216,7 @@ void FolderDialogTest::listsShowTheFoldersAboveAndBelow() {
     auto* files = Child<QListWidget>(dialog, "FileList");
     QStringList above = tree.root().split(u'/', Qt::SkipEmptyParts);
     above.prepend(QStringLiteral("/"));
-    QCOMPARE(Texts(folders), above + QStringList({"alpha", "Beta", "gamma"}));
+    QCOMPARE(Texts(folders), above + QStringList({".wine", "alpha", "Beta", "gamma"}));
     QCOMPARE(folders->currentRow(), above.size() - 1);  // the current folder
     QCOMPARE(Texts(files), QStringList({"A.ini", "b.txt"}));
 
@@ -307,15 +314,78 @@ void FolderDialogTest::chosenTextComesBackVerbatim() {
     QCOMPARE(cancelled.folder, QStringLiteral("start text"));
 }
 
+void FolderDialogTest::textTheFileCannotHoldIsNotAccepted_data() {
+    QTest::addColumn<QString>("name");
+    // Code page 932 has no "é"; a line break would split the key's line in the file and
+    // could add keys of its own.
+    QTest::newRow("accented letter") << QStringLiteral("café");
+    QTest::newRow("line feed") << QStringLiteral("x\n[Options]\nOKStep=True");
+    QTest::newRow("carriage return") << QStringLiteral("x\r[Options]");
+}
+
 void FolderDialogTest::textTheFileCannotHoldIsNotAccepted() {
+    QFETCH(QString, name);
     const Tree tree;
-    const QString accented = tree.path(QStringLiteral("café"));
-    QVERIFY(QDir().mkpath(accented));
-    FolderDialog dialog(accented);
+    const QString folder = tree.path(name);
+    QVERIFY(QDir().mkpath(folder));
+    // Reached by browsing, as a name that cannot be typed would be.
+    FolderDialog dialog(tree.root());
     dialog.show();
+    auto* folders = Child<QListWidget>(dialog, "FolderList");
+    const QList<QListWidgetItem*> found = folders->findItems(name, Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    const QPoint at = folders->visualItemRect(found[0]).center();
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(dialog.currentFolder(), folder);
     dialog.accept();
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.result(), int{QDialog::Rejected});
+}
+
+void FolderDialogTest::focusedButtonTakesEnter_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<int>("helpAsked");
+    QTest::newRow("キャンセル") << "CancelButton" << int{QDialog::Rejected} << false << 0;
+    QTest::newRow("ヘルプ") << "HelpButton" << int{QDialog::Rejected} << true << 1;
+    QTest::newRow("OK") << "OkButton" << int{QDialog::Accepted} << false << 0;
+    QTest::newRow("name box") << "NameBox" << int{QDialog::Accepted} << false << 0;
+    QTest::newRow("file list") << "FileList" << int{QDialog::Accepted} << false << 0;
+}
+
+void FolderDialogTest::focusedButtonTakesEnter() {
+    QFETCH(QString, focus);
+    QFETCH(int, result);
+    QFETCH(bool, open);
+    QFETCH(int, helpAsked);
+    const Tree tree;
+    FolderDialog dialog(tree.root());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QSignalSpy help(&dialog, &FolderDialog::helpRequested);
+    QWidget* target = Child<QWidget>(dialog, focus.toLatin1().constData());
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    QCOMPARE(dialog.result(), result);
+    QCOMPARE(dialog.isVisible(), open);
+    QCOMPARE(help.count(), helpAsked);
+    QCOMPARE(QDir::currentPath(), tree.root());  // the folder shown, whatever the answer
+}
+
+void FolderDialogTest::fileNamesAreDimmedYetReadable() {
+    const FolderDialog dialog(QString{});
+    const QPalette palette =
+        Child<QListWidget>(const_cast<FolderDialog&>(dialog), "FileList")->palette();
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    QCOMPARE(base, QColor(Qt::white));
+    QVERIFY2(ContrastRatio(text, base) >= 3.0, qPrintable(text.name()));
+    // Still dimmed: lighter than the text of the folder list.
+    const QPalette folders =
+        Child<QListWidget>(const_cast<FolderDialog&>(dialog), "FolderList")->palette();
+    QVERIFY(ContrastRatio(text, base) < ContrastRatio(folders.color(QPalette::Text), base));
 }
 
 void FolderDialogTest::helpAsksForItsTopic() {

@@ -67,7 +67,7 @@ std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action) {
             return;
         }
         boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                         box->windowModality()});
+                         box->windowModality(), box->textFormat()});
         if (QPushButton* button = box->defaultButton()) {
             button->click();
         } else {

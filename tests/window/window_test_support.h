@@ -45,6 +45,7 @@ struct ShownBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     Qt::WindowModality modality = Qt::NonModal;
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 // Runs the action and answers every message box it opens with its default button (OK),
