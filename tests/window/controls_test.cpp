@@ -5,9 +5,11 @@
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QToolButton>
+#include <limits>
 
 #include "command.h"
 #include "cp932_text.h"
+#include "folder_dialog.h"
 #include "window_style.h"
 #include "window_test_support.h"
 
@@ -49,6 +51,13 @@ private slots:
     void typedNumberBecomesThePosition();
     void longTextsAreKeptWhole();
     void raceBoxCannotBeEdited();
+    // No box of the window or the chooser cuts a text at Qt's 32767 characters.
+    void noBoxHasALengthLimit();
+    // A chord with Alt or Ctrl is a command, never text: a mistyped mnemonic must not end
+    // up in the file ("複勝xs"). The editing shortcuts still edit.
+    void chordsTypeNothing_data();
+    void chordsTypeNothing();
+    void editingShortcutsStillEdit();
     void startTexts();
     void codePage932Conversion();
     void errorBoxText_data();
@@ -218,6 +227,85 @@ void ControlsTest::longTextsAreKeptWhole() {
     TypeText(window.Edit2, "y");
     QCOMPARE(window.row(1).Total->bytes(), long_text);
     QCOMPARE(window.Edit2->bytes(), long_text + "y");
+}
+
+void ControlsTest::noBoxHasALengthLimit() {
+    TQvEnv window;
+    FolderDialog dialog(QString{});
+    for (QWidget* parent : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&dialog)}) {
+        const QList<QLineEdit*> edits = parent->findChildren<QLineEdit*>();
+        QVERIFY(edits.size() > 12 * 6 || parent == &dialog);
+        for (const QLineEdit* edit : edits) {
+            QVERIFY2(edit->maxLength() == std::numeric_limits<int>::max(),
+                     qPrintable(edit->objectName() + u'/' + edit->parent()->objectName()));
+        }
+    }
+    // The spin's box too: a long paste stays whole until the spin reads it.
+    TQvEnv other;
+    other.row(1).Nk->setText(QString(40000, u'9'));
+    QCOMPARE(other.row(1).Nk->text().size(), 40000);
+}
+
+void ControlsTest::chordsTypeNothing_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } chords[] = {
+        {"Alt+X", Qt::Key_X, Qt::AltModifier},
+        {"Alt+S", Qt::Key_S, Qt::AltModifier},
+        {"Alt+Q", Qt::Key_Q, Qt::AltModifier},
+        {"Alt+Shift+X", Qt::Key_X, Qt::AltModifier | Qt::ShiftModifier},
+        {"Alt+1", Qt::Key_1, Qt::AltModifier},
+        {"Ctrl+Q", Qt::Key_Q, Qt::ControlModifier},
+        {"Ctrl+Alt+S", Qt::Key_S, Qt::ControlModifier | Qt::AltModifier},
+    };
+    // Every kind of box: the combo boxes, the spins' boxes, a text box, the blank boxes,
+    // the folder boxes and the chooser's name box.
+    for (const char* box : {"Type1", "Bb12", "Nk1", "mStep1", "mOdd1", "PN12", "Edit5", "Edit39",
+                            "Edit2", "Edit3", "NameBox"}) {
+        for (const auto& chord : chords) {
+            QTest::addRow("%s %s", box, chord.name)
+                << QString::fromLatin1(box) << int{chord.key} << int{chord.modifiers};
+        }
+    }
+}
+
+void ControlsTest::chordsTypeNothing() {
+    QFETCH(QString, box);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    TQvEnv window;
+    FolderDialog dialog(QString{});
+    QWidget* target =
+        box == QStringLiteral("NameBox") ? test::Control(dialog, box) : test::Control(window, box);
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    if (auto* combo = qobject_cast<QComboBox*>(target)) {
+        edit = combo->lineEdit();
+    }
+    QVERIFY(edit != nullptr);
+    const QString before = edit->text();
+    QTest::keyClick(target, static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(edit->text(), before);
+    QTest::keyClick(target, Qt::Key_End);
+    QTest::keyClick(target, Qt::Key_5);  // the same box still takes what is typed
+    QVERIFY(edit->text().endsWith(u'5'));
+}
+
+void ControlsTest::editingShortcutsStillEdit() {
+    TQvEnv window;
+    Cp932LineEdit* step = window.row(1).Step;
+    step->setBytes("12");
+    QTest::keyClick(step, Qt::Key_A, Qt::ControlModifier);  // select all
+    QTest::keyClick(step, Qt::Key_C, Qt::ControlModifier);  // copy
+    QTest::keyClick(step, Qt::Key_End);
+    QTest::keyClick(step, Qt::Key_V, Qt::ControlModifier);  // paste
+    QCOMPARE(step->text(), QStringLiteral("1212"));
+    QTest::keyClick(step, Qt::Key_Z, Qt::ControlModifier);  // undo
+    QCOMPARE(step->text(), QStringLiteral("12"));
 }
 
 void ControlsTest::raceBoxCannotBeEdited() {

@@ -5,7 +5,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <algorithm>
+
+#include "colours.h"
 
 #include "window_style.h"
 #include "window_test_support.h"
@@ -26,9 +31,15 @@ private slots:
     // The rows themselves, the top bar and the bottom area, relative to the client area.
     void windowControlRect_data();
     void windowControlRect();
-    // Headings keep their left edge (centred ones their centre) and at least their width.
+    // Headings keep their left edge (centred ones their centre) and their width.
     void headingPlace_data();
     void headingPlace();
+    // A heading wider in the installed font than in the Windows one is condensed to its
+    // width: none runs into its neighbour ("MinOdds" "MaxStep" never read as one word).
+    void headingsNeverRunIntoEachOther();
+    // The check boxes are white in a dark frame on their yellow, as on the users' desktop.
+    void checkBoxesStandOut_data();
+    void checkBoxesStandOut();
     void captionSizeAndMenu();
     // Group label colours follow the row, whatever group the page puts there.
     void labelColoursBelongToRows();
@@ -142,10 +153,77 @@ void LayoutTest::headingPlace() {
     }
     const QRect rect = heading->geometry();
     QCOMPARE(rect.y(), 32);
-    QVERIFY(rect.width() >= width);
-    QCOMPARE(centred ? rect.center().x() : rect.x(),
-             centred ? QRect(x, 0, width, 1).center().x() : x);
+    QCOMPARE(rect.x(), x);
+    QCOMPARE(rect.width(), width);
+    QCOMPARE(heading->alignment() & Qt::AlignHorizontal_Mask,
+             centred ? Qt::AlignHCenter : Qt::AlignLeft);
     QCOMPARE(heading->font().pixelSize(), fontHeight);
+}
+
+void LayoutTest::headingsNeverRunIntoEachOther() {
+    TQvEnv window;
+    QList<const QLabel*> headings;
+    for (const QLabel* label : window.centralWidget()->findChildren<QLabel*>()) {
+        if (label->y() == 32) {
+            headings << label;
+        }
+    }
+    QCOMPARE(headings.size(), 12);
+    std::sort(headings.begin(), headings.end(),
+              [](const QLabel* a, const QLabel* b) { return a->x() < b->x(); });
+    int previousRight = 0;
+    QString previous;
+    for (const QLabel* heading : headings) {
+        // Where the text's ink lies: from the left edge, or around the centre.
+        const int advance = QFontMetrics(heading->font()).horizontalAdvance(heading->text());
+        QVERIFY2(advance <= heading->width(), qPrintable(heading->text()));
+        const int left = heading->alignment() & Qt::AlignHCenter
+                             ? heading->x() + (heading->width() - advance) / 2
+                             : heading->x();
+        QVERIFY2(left >= previousRight,
+                 qPrintable(previous + QStringLiteral(" runs into ") + heading->text()));
+        previousRight = left + advance;
+        previous = heading->text();
+    }
+}
+
+void LayoutTest::checkBoxesStandOut_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("checked");
+    for (const char* name : {"Act1", "Act12", "CheckBox1"}) {
+        QTest::addRow("%s unchecked", name) << QString::fromLatin1(name) << false;
+        QTest::addRow("%s checked", name) << QString::fromLatin1(name) << true;
+    }
+}
+
+void LayoutTest::checkBoxesStandOut() {
+    QFETCH(QString, name);
+    QFETCH(bool, checked);
+    TQvEnv window;
+    auto* box = Control<QCheckBox>(window, name);
+    box->setChecked(checked);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage image = box->grab().toImage();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.state |= checked ? QStyle::State_On : QStyle::State_Off;
+    const QRect indicator =
+        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+    const int ratio = static_cast<int>(image.devicePixelRatio());
+    const auto at = [&](int x, int y) { return image.pixelColor(x * ratio, y * ratio); };
+    const QColor around = at(box->width() - 1, box->height() - 1);
+    QCOMPARE(around, QColor(255, 255, 0));
+    // Inside, near the top left corner, where no tick reaches.
+    QCOMPARE(at(indicator.left() + 2, indicator.top() + 2), QColor(Qt::white));
+    const QColor frame = at(indicator.left(), indicator.center().y());
+    QVERIFY2(ContrastRatio(frame, around) >= 3.0, qPrintable(frame.name()));
+    if (checked) {
+        QVERIFY(ContrastRatio(at(indicator.center().x(), indicator.center().y()), Qt::white) >=
+                    3.0 ||
+                ContrastRatio(at(indicator.center().x(), indicator.center().y() + 1), Qt::white) >=
+                    3.0);
+    }
 }
 
 void LayoutTest::captionSizeAndMenu() {
