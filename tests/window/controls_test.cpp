@@ -269,7 +269,7 @@ void ControlsTest::chordsTypeNothing_data() {
                             "Edit2", "Edit3", "NameBox"}) {
         for (const auto& chord : chords) {
             QTest::addRow("%s %s", box, chord.name)
-                << QString::fromLatin1(box) << int{chord.key} << int{chord.modifiers};
+                << QString::fromLatin1(box) << int{chord.key} << static_cast<int>(chord.modifiers.toInt());
         }
     }
 }
