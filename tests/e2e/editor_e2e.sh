@@ -103,8 +103,9 @@ start_server() {
     fail "no X server would start"
 }
 
+# Starts the editor in its folder; any arguments are handed to it.
 start_editor() {
-    (cd "$folder" && exec ./JnxEnv) >"$scratch/editor.log" 2>&1 &
+    (cd "$folder" && exec ./JnxEnv "$@") >"$scratch/editor.log" 2>&1 &
     APP_PID=$!
 }
 
@@ -277,6 +278,41 @@ exit_after_edits)
     menu x
     wait_editor_ended
     expect_file_unchanged
+    ;;
+
+chords_type_nothing)
+    # Alt and Ctrl with a letter that is no mnemonic, in a text box, a bet type's box and a
+    # folder box, then "上書き保存(&S)" and "終了(&X)": none of the letters reach the file.
+    EDIT2=(464 450)
+    TYPE_X=$((8 + 56 + 20))
+    start_editor
+    wait_main_window
+    for box in "$PLAIN_X $(row_y 1)" "$TYPE_X $(row_y 1)" "${EDIT2[*]}"; do
+        # shellcheck disable=SC2086
+        click $box
+        xdotool key End alt+x alt+s alt+q ctrl+q alt+shift+z ctrl+alt+s
+    done
+    menu s
+    wait_for "the save" sh -c "! cmp -s '$scratch/before.ini' '$settings'"
+    menu x
+    wait_editor_ended
+    for key in "Group0 Skip" "Group0 Type" "Dir BetAutoRead"; do
+        # shellcheck disable=SC2086
+        before=$(settings="$scratch/before.ini" value $key)
+        # shellcheck disable=SC2086
+        expect_value $key "$before"
+    done
+    ;;
+
+arguments_ignored)
+    # The program takes no arguments, Qt's own included: "-reverse" would mirror the
+    # window, so that "保存終了" would not be where the click lands.
+    printf 'QWidget { background: red; }\n' >"$scratch/red.qss"
+    start_editor -reverse -stylesheet "$scratch/red.qss" -platform offscreen
+    wait_main_window
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    expect_value Group2 Active False
     ;;
 
 missing_settings_file)
