@@ -15,6 +15,6 @@ constexpr std::string_view kCannotWrite =
 ConversionError::ConversionError(const Text& text)
     : Error(Text("'").append(text).append("'").append(kNotAnInteger)) {}
 
-WriteError::WriteError(const Text& path) : Error(Text(path).append(kCannotWrite)) {}
+WriteError::WriteError(const std::string& path) : Error(Text(path).append(kCannotWrite), path, 0) {}
 
 }  // namespace jnx

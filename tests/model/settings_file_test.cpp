@@ -18,6 +18,7 @@ namespace jnx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::kCannotWrite;
 using test::kKokura;
 using test::kKyoto;
 using test::kNotAnInteger;
@@ -56,6 +57,27 @@ TEST(WriteIni, UnwritableFileReportsItsPath) {
                   path + "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
     }
     EXPECT_EQ(test::ListFolder(dir.path()), "");
+}
+
+// The window decodes a message's path as the system names files and the rest as code
+// page 932, so the error must say where the path stands.
+TEST(WriteIni, ErrorLocatesThePathInItsMessage) {
+    test::TempDir dir;
+#ifdef _WIN32
+    const std::string folder = "\x83\x66\x81\x5B\x83\x5E";  // データ in code page 932
+#else
+    const std::string folder = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ in UTF-8
+#endif
+    const std::string path = (dir.path() / "missing").string() + "/" + folder + "/Jnx.ini";
+    try {
+        WriteIni(PlainModel(), path);
+        FAIL() << "wrote into a missing folder";
+    } catch (const WriteError& error) {
+        EXPECT_EQ(error.path(), path);
+        EXPECT_EQ(error.message().substr(error.pathOffset(), error.path().size()), path);
+        EXPECT_EQ(error.message().substr(error.pathOffset() + path.size()), kCannotWrite);
+    }
+    EXPECT_TRUE(ConversionError("x").path().empty());
 }
 
 TEST(ReadIni, TranslatesCodesAndKeepsWhatItCannotTranslate) {
