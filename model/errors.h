@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "text.h"
 
@@ -47,6 +48,14 @@ public:
 class WriteError : public Error {
 public:
     explicit WriteError(const std::string& path);
+};
+
+// A value that a save must not write, because it holds CR, LF or NUL: in the file it would
+// start lines of its own (keys or sections the betting tool would read) or be cut short.
+// The message names the key: "[<section>] <key> に改行か NUL を含む値は書き込めません".
+class UnsafeValueError : public Error {
+public:
+    UnsafeValueError(std::string_view section, std::string_view key);
 };
 
 }  // namespace jnx

@@ -85,6 +85,20 @@ Text SavedValue(const SettingsModel& model, std::size_t index) {
     return field;
 }
 
+// Refuses a save whose values cannot be stored as they are, before anything is written:
+// CR or LF in a value would start lines of their own in the file, which the betting tool
+// would read as keys or sections, and a NUL would cut the value short. Every value the
+// model would have written is checked, whichever keys a save then keeps from the file.
+void CheckStorable(const SettingsModel& model) {
+    constexpr std::string_view kUnstorable("\r\n\0", 3);
+    const std::vector<SavedKey>& keys = SavedKeys();
+    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+        if (SavedValue(model, i).find_first_of(kUnstorable) != Text::npos) {
+            throw UnsafeValueError(keys[i].section, keys[i].key);
+        }
+    }
+}
+
 // A field's text as a load puts it into the model: a bet-type code becomes its name, a
 // course number its course; numbers without a course (0, 11, -3 …) and any other text
 // stay as read. Throws ConversionError for a course text that is not an integer.
@@ -198,6 +212,7 @@ void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
+    CheckStorable(model);
     ProfileFile profile(path);
     const std::vector<SavedKey>& keys = SavedKeys();
     for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
@@ -212,6 +227,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
         WriteIni(static_cast<const SettingsModel&>(model), path);
         return 0;
     }
+    CheckStorable(model);
     const std::vector<SavedKey>& keys = SavedKeys();
     ProfileFile profile(path);
     std::vector<std::optional<Text>> fileValues(kSavedKeyCount);

@@ -30,6 +30,8 @@ void ReadIni(SettingsModel& model, const std::string& path);
 // Writes the whole model into the settings file key by key: bet-type names as their
 // codes, course names as their numbers, every other text verbatim. Keys and sections it
 // does not write keep their bytes. Throws WriteError; the file is then left as it was.
+// A value holding CR, LF or NUL throws UnsafeValueError naming its key before anything is
+// written.
 void WriteIni(const SettingsModel& model, const std::string& path);
 
 // The settings file as the editor last read or wrote it, so that a save can tell the keys
@@ -61,7 +63,8 @@ void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& sn
 // another value than the snapshot's, and the model takes that value as a load would. Every other
 // key is written as WriteIni writes it, so with no other writer the file gets the same bytes. After
 // the save the snapshot describes the file as written. Gives the number of keys kept from the file.
-// Throws WriteError; the file, the model and the snapshot are then left as they were.
+// Throws WriteError, or UnsafeValueError as WriteIni does; the file, the model and the
+// snapshot are then left as they were.
 std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot);
 
 }  // namespace jnx
