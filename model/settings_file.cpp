@@ -183,8 +183,13 @@ void ReadInto(ProfileFile& profile, SettingsModel& model) {
 
 }  // namespace
 
-std::string FolderPart(std::string_view path, char separator) {
-    const std::size_t last = cp932::FindLastChar(path, separator);
+std::string WindowsFolderPart(std::string_view path) {
+    const std::size_t last = cp932::FindLastChar(path, '\\');
+    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+}
+
+std::string PosixFolderPart(std::string_view path) {
+    const std::size_t last = path.rfind('/');
     return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
 }
 
