@@ -1,21 +1,40 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "text.h"
 
 namespace jnx {
 
 // Base of every failure the editor reports; what() gives the message in code page 932.
+//
+// A message may name a file: its path then stands in the message as the system names
+// files (code page 932 on Windows, the file system's bytes, UTF-8 as a rule, elsewhere),
+// so that a window can decode that part as a file name and the rest as code page 932.
 class Error : public std::exception {
 public:
     explicit Error(Text message) : message_(std::move(message)) {}
     [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
     [[nodiscard]] const Text& message() const noexcept { return message_; }
 
+    // The file path the message names, in the system's own encoding; empty when the
+    // message names no file.
+    [[nodiscard]] const std::string& path() const noexcept { return path_; }
+    // Where the path's bytes begin in message(); meaningful only when path() is not empty.
+    [[nodiscard]] std::size_t pathOffset() const noexcept { return pathOffset_; }
+
+protected:
+    // A message that holds `path` at byte `pathOffset`.
+    Error(Text message, std::string path, std::size_t pathOffset)
+        : message_(std::move(message)), path_(std::move(path)), pathOffset_(pathOffset) {}
+
 private:
     Text message_;
+    std::string path_;
+    std::size_t pathOffset_ = 0;
 };
 
 // A text that is not an integer: "'<text>' は整数ではありません".
@@ -24,10 +43,19 @@ public:
     explicit ConversionError(const Text& text);
 };
 
-// The settings file could not be written: "<path> に書き込めません".
+// The settings file could not be written: "<path> に書き込めません". The path begins the
+// message.
 class WriteError : public Error {
 public:
-    explicit WriteError(const Text& path);
+    explicit WriteError(const std::string& path);
+};
+
+// A value that a save must not write, because it holds CR, LF or NUL: in the file it would
+// start lines of its own (keys or sections the betting tool would read) or be cut short.
+// The message names the key: "[<section>] <key> に改行か NUL を含む値は書き込めません".
+class UnsafeValueError : public Error {
+public:
+    UnsafeValueError(std::string_view section, std::string_view key);
 };
 
 }  // namespace jnx

@@ -85,6 +85,20 @@ Text SavedValue(const SettingsModel& model, std::size_t index) {
     return field;
 }
 
+// Refuses a save whose values cannot be stored as they are, before anything is written:
+// CR or LF in a value would start lines of their own in the file, which the betting tool
+// would read as keys or sections, and a NUL would cut the value short. Every value the
+// model would have written is checked, whichever keys a save then keeps from the file.
+void CheckStorable(const SettingsModel& model) {
+    constexpr std::string_view kUnstorable("\r\n\0", 3);
+    const std::vector<SavedKey>& keys = SavedKeys();
+    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+        if (SavedValue(model, i).find_first_of(kUnstorable) != Text::npos) {
+            throw UnsafeValueError(keys[i].section, keys[i].key);
+        }
+    }
+}
+
 // A field's text as a load puts it into the model: a bet-type code becomes its name, a
 // course number its course; numbers without a course (0, 11, -3 …) and any other text
 // stay as read. Throws ConversionError for a course text that is not an integer.
@@ -169,8 +183,13 @@ void ReadInto(ProfileFile& profile, SettingsModel& model) {
 
 }  // namespace
 
-std::string FolderPart(std::string_view path, char separator) {
-    const std::size_t last = cp932::FindLastChar(path, separator);
+std::string WindowsFolderPart(std::string_view path) {
+    const std::size_t last = cp932::FindLastChar(path, '\\');
+    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+}
+
+std::string PosixFolderPart(std::string_view path) {
+    const std::size_t last = path.rfind('/');
     return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
 }
 
@@ -198,6 +217,7 @@ void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
+    CheckStorable(model);
     ProfileFile profile(path);
     const std::vector<SavedKey>& keys = SavedKeys();
     for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
@@ -212,6 +232,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
         WriteIni(static_cast<const SettingsModel&>(model), path);
         return 0;
     }
+    CheckStorable(model);
     const std::vector<SavedKey>& keys = SavedKeys();
     ProfileFile profile(path);
     std::vector<std::optional<Text>> fileValues(kSavedKeyCount);

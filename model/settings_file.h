@@ -16,10 +16,16 @@ inline constexpr std::string_view kSettingsFileName = "Jnx.ini";
 // every call.
 std::string SettingsFilePath();
 
-// The folder part of a path: everything up to and including its last separator, a "\"
-// that is the trail byte of a double-byte character not counting. Empty when there is
-// no separator.
-std::string FolderPart(std::string_view path, char separator);
+// The folder part of a Windows path in the ANSI code page 932: everything up to and
+// including its last "\" that is a character of its own; the "\" trail byte of a
+// double-byte character, as in "ソ" (83 5C) or "表" (95 5C), does not count. Empty when
+// there is none.
+std::string WindowsFolderPart(std::string_view path);
+
+// The folder part of a POSIX path: everything up to and including its last "/" byte. The
+// bytes are the file system's (UTF-8 on Linux), never code page 932, so no byte before a
+// "/" can take it into a character. Empty when there is no "/".
+std::string PosixFolderPart(std::string_view path);
 
 // Fills the model from the settings file, group by group in GroupName order, then the
 // two folders and the pause option. Type codes become bet-type names and course numbers
@@ -30,6 +36,8 @@ void ReadIni(SettingsModel& model, const std::string& path);
 // Writes the whole model into the settings file key by key: bet-type names as their
 // codes, course names as their numbers, every other text verbatim. Keys and sections it
 // does not write keep their bytes. Throws WriteError; the file is then left as it was.
+// A value holding CR, LF or NUL throws UnsafeValueError naming its key before anything is
+// written.
 void WriteIni(const SettingsModel& model, const std::string& path);
 
 // The settings file as the editor last read or wrote it, so that a save can tell the keys
@@ -61,7 +69,8 @@ void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& sn
 // another value than the snapshot's, and the model takes that value as a load would. Every other
 // key is written as WriteIni writes it, so with no other writer the file gets the same bytes. After
 // the save the snapshot describes the file as written. Gives the number of keys kept from the file.
-// Throws WriteError; the file, the model and the snapshot are then left as they were.
+// Throws WriteError, or UnsafeValueError as WriteIni does; the file, the model and the
+// snapshot are then left as they were.
 std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot);
 
 }  // namespace jnx

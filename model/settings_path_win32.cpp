@@ -19,7 +19,7 @@ std::string SettingsFilePath() {
         }
         buffer.resize(buffer.size() * 2);
     }
-    return FolderPart(buffer, '\\') + std::string(kSettingsFileName);
+    return WindowsFolderPart(buffer) + std::string(kSettingsFileName);
 }
 
 }  // namespace jnx

@@ -386,6 +386,28 @@ choose_new_folder)
     expect_value Dir BetAutoRead "$chosen/"
     ;;
 
+japanese_folder)
+    # The editor and its Jnx.ini in a folder named 設定, another Jnx.ini in the folder above.
+    # Read as code page 932, the UTF-8 bytes of the name would take the "/" after it into a
+    # character and lead the editor to the file above. Space on "保存終了" saves into the
+    # file beside the program and leaves the other one byte for byte as it was.
+    japanese="$scratch/設定"
+    mkdir "$japanese"
+    mv "$folder/JnxEnv" "$settings" "$japanese/"
+    rmdir "$folder"
+    folder=$japanese
+    settings="$folder/Jnx.ini"
+    cp "$sample" "$scratch/Jnx.ini"
+    start_editor
+    wait_main_window
+    xdotool key space
+    wait_editor_ended
+    cmp -s "$sample" "$scratch/Jnx.ini" || fail "the Jnx.ini of the folder above changed"
+    expect_value Group2 Active False
+    sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
+    cmp -s "$scratch/expected.ini" "$settings" || fail "the save changed more than the groups"
+    ;;
+
 *)
     fail "no such scenario"
     ;;

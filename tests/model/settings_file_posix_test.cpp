@@ -1,6 +1,9 @@
 // What a save promises beyond the Windows profile functions: only the value bytes of the
 // keys it writes change. Also where the settings file lies on Linux.
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -93,6 +96,62 @@ TEST(ReadIni, SampleFileLoadsAndSavesItsForeignLinesUnchanged) {
 TEST(SettingsPath, IsBesideTheRunningExecutable) {
     const fs::path executable = fs::read_symlink("/proc/self/exe");
     EXPECT_EQ(SettingsFilePath(), (executable.parent_path() / "Jnx.ini").string());
+}
+
+// Folder names in UTF-8, as Linux names files. Read as code page 932, the last byte of the
+// first three is a lead byte that would take the "/" after it into a character; 競馬 pairs
+// up harmlessly.
+const char* const kUtf8Folders[] = {
+    "\xE8\xA8\xAD\xE5\xAE\x9A",                                                  // 設定
+    "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88",                                      // テスト
+    "\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B",  // Документы
+    "\xE7\xAB\xB6\xE9\xA6\xAC",                                                  // 競馬
+};
+
+TEST(SettingsPath, PosixFolderPartCutsAtTheLastSlashByte) {
+    for (const char* name : kUtf8Folders) {
+        const std::string folder = std::string("/home/u/") + name + "/";
+        EXPECT_EQ(PosixFolderPart(folder + "JnxEnv"), folder) << name;
+    }
+    // A code page 932 lead byte means nothing in a Linux path either.
+    EXPECT_EQ(PosixFolderPart("/srv/\x83/JnxEnv"), "/srv/\x83/");
+    EXPECT_EQ(PosixFolderPart("/JnxEnv"), "/");
+    EXPECT_EQ(PosixFolderPart("JnxEnv"), "");
+    EXPECT_EQ(PosixFolderPart("C:\\Tools\\Jnx.exe"), "");
+}
+
+// Runs a program with one argument; its exit status, or -1 when it could not be run.
+int RunProgram(const std::string& program, const std::string& argument) {
+    std::string arg0 = program;
+    std::string arg1 = argument;
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    pid_t child = 0;
+    if (::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+// A program copied into a folder of such a name looks for its settings file in that
+// folder, not in the one above.
+TEST(SettingsPath, BesideAProgramInAFolderWithAUtf8Name) {
+    const fs::path probe = fs::read_symlink("/proc/self/exe").parent_path() / "settings_path_probe";
+    ASSERT_TRUE(fs::exists(probe));
+    for (const char* name : kUtf8Folders) {
+        SCOPED_TRACE(name);
+        test::TempDir dir;
+        const fs::path folder = dir.path() / name;
+        fs::create_directory(folder);
+        const fs::path program = folder / "JnxEnv";
+        fs::copy_file(probe, program);
+        const fs::path output = dir.path() / "path.txt";
+        ASSERT_EQ(RunProgram(program.string(), output.string()), 0);
+        EXPECT_EQ(test::ReadBytes(output), (folder / "Jnx.ini").string());
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ namespace jnx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::kCannotWrite;
 using test::kKokura;
 using test::kKyoto;
 using test::kNotAnInteger;
@@ -56,6 +57,27 @@ TEST(WriteIni, UnwritableFileReportsItsPath) {
                   path + "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
     }
     EXPECT_EQ(test::ListFolder(dir.path()), "");
+}
+
+// The window decodes a message's path as the system names files and the rest as code
+// page 932, so the error must say where the path stands.
+TEST(WriteIni, ErrorLocatesThePathInItsMessage) {
+    test::TempDir dir;
+#ifdef _WIN32
+    const std::string folder = "\x83\x66\x81\x5B\x83\x5E";  // データ in code page 932
+#else
+    const std::string folder = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF";  // データ in UTF-8
+#endif
+    const std::string path = (dir.path() / "missing").string() + "/" + folder + "/Jnx.ini";
+    try {
+        WriteIni(PlainModel(), path);
+        FAIL() << "wrote into a missing folder";
+    } catch (const WriteError& error) {
+        EXPECT_EQ(error.path(), path);
+        EXPECT_EQ(error.message().substr(error.pathOffset(), error.path().size()), path);
+        EXPECT_EQ(error.message().substr(error.pathOffset() + path.size()), kCannotWrite);
+    }
+    EXPECT_TRUE(ConversionError("x").path().empty());
 }
 
 TEST(ReadIni, TranslatesCodesAndKeepsWhatItCannotTranslate) {
@@ -184,6 +206,94 @@ TEST(ReadIni, BadCourseStopsTheLoadAtItsGroup) {
     EXPECT_EQ(test::ReadBytes(path), before);
 }
 
+// A value holding CR or LF would start lines of its own in the file, keys or sections the
+// betting tool would then read; a NUL would cut it short. Both saves refuse it, naming
+// the key, before anything is written.
+TEST(WriteIni, RefusesValuesThatWouldAddLines) {
+    struct Break {
+        const char* name;
+        std::string bytes;
+    };
+    const Break breaks[] = {{"CR", "\r"},
+                            {"LF", "\n"},
+                            {"CRLF", "\r\n"},
+                            {"NUL", std::string(1, '\0')},
+                            {"a new section", "\r\n[Options]\r\nOKStep=True\r\n"}};
+    struct Place {
+        const char* key;  // as the message names it
+        std::string* (*value)(SettingsModel&);
+    };
+    const Place places[] = {
+        {"[Group5] Skip", [](SettingsModel& m) { return &m.group(5).fields[kSkipField]; }},
+        {"[GroupZ] PN", [](SettingsModel& m) { return &m.group(35).fields[kBalanceField]; }},
+        {"[Group0] Type", [](SettingsModel& m) { return &m.group(0).fields[kTypeField]; }},
+        {"[GroupA] Bb", [](SettingsModel& m) { return &m.group(10).fields[kCourseField]; }},
+        {"[Dir] BetAutoRead", [](SettingsModel& m) { return &m.betAutoReadFolder; }},
+        {"[Dir] PatData", [](SettingsModel& m) { return &m.patFolder; }},
+    };
+    // " に改行か NUL を含む値は書き込めません"
+    const std::string kRefused =
+        "\x20\x82\xC9\x89\xFC\x8D\x73\x82\xA9\x20\x4E\x55\x4C\x20\x82\xF0\x8A\xDC\x82\xDE"
+        "\x92\x6C\x82\xCD\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    fs::copy_file(test::SampleSettingsPath(), path);
+    const std::string original = test::ReadBytes(path);
+    const std::string missing = dir.file("none.ini");
+
+    for (const Place& place : places) {
+        for (const Break& lineBreak : breaks) {
+            for (const bool withSnapshot : {false, true}) {
+                SCOPED_TRACE(std::string(place.key) + ", " + lineBreak.name +
+                             (withSnapshot ? ", beside another program" : ""));
+                SettingsModel model;
+                SettingsSnapshot snapshot;
+                ReadIni(model, path, snapshot);
+                std::string& value = *place.value(model);
+                value = "C:\\x" + lineBreak.bytes + "y\\";
+                const SettingsModel edited = model;
+                const auto save = [&](const std::string& file) {
+                    if (withSnapshot) {
+                        WriteIni(model, file, snapshot);
+                    } else {
+                        WriteIni(model, file);
+                    }
+                };
+                for (const std::string& file : {path, missing}) {
+                    try {
+                        save(file);
+                        ADD_FAILURE() << "saved " << file;
+                    } catch (const UnsafeValueError& error) {
+                        EXPECT_EQ(error.message(), place.key + kRefused);
+                        EXPECT_TRUE(error.path().empty());
+                    }
+                }
+                EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
+                EXPECT_FALSE(fs::exists(missing)) << "a file was made";
+                EXPECT_TRUE(model == edited) << "the model changed";
+
+                // The same save without the break goes through.
+                value = "C:\\xy\\";
+                ASSERT_NO_THROW(save(path));
+                test::WriteBytes(path, original);
+            }
+        }
+    }
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// The pause option is stored as "True" or "False" whatever the model holds: no text of it
+// reaches the file, so none is refused.
+TEST(WriteIni, PauseTextIsNeverWrittenAsItIs) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    SettingsModel model = PlainModel();
+    model.pauseText = "True\r\n[Dir]";
+    ASSERT_NO_THROW(WriteIni(model, path));
+    EXPECT_EQ(ProfileFile(path).read("Options", "OKStep", " "), "False");
+}
+
 // The sample file loads to the same values wherever it is read, and a save and a load
 // give them back.
 TEST(ReadIni, SampleFileLoadsAndSurvivesASave) {
@@ -216,14 +326,26 @@ TEST(ReadIni, SampleFileLoadsAndSurvivesASave) {
     EXPECT_EQ(saved.read("History", "2026/11/30", " "), "-1200");
 }
 
-TEST(SettingsPath, FolderPartFindsTheLastRealSeparator) {
-    EXPECT_EQ(FolderPart("C:\\Tools\\Jnx.exe", '\\'), "C:\\Tools\\");
-    // ソ (83 5C) ends the folder name: its trail byte is no separator.
-    EXPECT_EQ(FolderPart("C:\\\x83\x5C\\Jnx.exe", '\\'), "C:\\\x83\x5C\\");
-    EXPECT_EQ(FolderPart("C:\\\x83\x5CJnx.exe", '\\'), "C:\\");
-    EXPECT_EQ(FolderPart("C:\\\x95\x5C", '\\'), "C:\\");
-    EXPECT_EQ(FolderPart("Jnx.exe", '\\'), "");
-    EXPECT_EQ(FolderPart("/opt/jnx/JnxEnv", '/'), "/opt/jnx/");
+struct FolderCase {
+    const char* path;
+    const char* folder;
+};
+
+// Windows names files in code page 932, where "\" can be the trail byte of a character.
+TEST(SettingsPath, WindowsFolderPartFindsTheLastRealBackslash) {
+    const FolderCase cases[] = {
+        {"C:\\Tools\\Jnx.exe", "C:\\Tools\\"},
+        // ソ (83 5C) ends the folder name: its trail byte is no separator.
+        {"C:\\\x83\x5C\\Jnx.exe", "C:\\\x83\x5C\\"},
+        {"C:\\\x83\x5CJnx.exe", "C:\\"},
+        {"C:\\\x95\x5C", "C:\\"},                                     // 表
+        {"C:\\\x90\xDD\x92\xE8\\Jnx.exe", "C:\\\x90\xDD\x92\xE8\\"},  // 設定
+        {"Jnx.exe", ""},
+        {"/opt/jnx/JnxEnv", ""},
+    };
+    for (const FolderCase& c : cases) {
+        EXPECT_EQ(WindowsFolderPart(c.path), c.folder) << c.path;
+    }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ std::string OwnFolder() {
     std::string name(MAX_PATH, '\0');
     const DWORD length = GetModuleFileNameA(nullptr, name.data(), MAX_PATH);
     name.resize(length < MAX_PATH ? length : 0);
-    return FolderPart(name, '\\');
+    return WindowsFolderPart(name);
 }
 
 std::string LongPath(const std::string& path) {

@@ -1,5 +1,5 @@
 // Writes the settings file path that this program computes for itself into the file named
-// by its one argument. The Windows tests copy it into folders with awkward names.
+// by its one argument. The path tests copy it into folders with awkward names.
 
 #include <fstream>
 

@@ -18,6 +18,9 @@ inline const std::string kKokura = "\x8F\xAC\x91\x71";   // 小倉
 // " は整数ではありません"
 inline const std::string kNotAnInteger =
     "\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// " に書き込めません"
+inline const std::string kCannotWrite =
+    "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 
 // A group's keys in the order a save writes them.
 inline constexpr std::array<const char*, 14> kKeyOrder = {
