@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -42,12 +43,40 @@ protected:
 
 }  // namespace
 
-QString ErrorText(std::string_view message) {
-    std::string text(message);
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > 0x2E) {
-        text += '.';
+namespace {
+
+// Whether the box adds a full stop: a message ending in a Japanese character always gets
+// one, one ending in a control character, a blank or punctuation up to "." never.
+bool TakesFullStop(std::string_view message) {
+    return !message.empty() && static_cast<unsigned char>(message.back()) > 0x2E;
+}
+
+QString WithFullStop(QString text, std::string_view message) {
+    if (TakesFullStop(message)) {
+        text += u'.';
     }
-    return DecodeCp932(text);
+    return text;
+}
+
+}  // namespace
+
+QString ErrorText(std::string_view message) {
+    return WithFullStop(DecodeCp932(message), message);
+}
+
+QString ErrorText(const Error& error) {
+    const std::string_view message = error.message();
+    const std::string& path = error.path();
+    const std::size_t at = error.pathOffset();
+    if (path.empty() || at > message.size() || message.substr(at, path.size()) != path) {
+        return ErrorText(message);
+    }
+    // The path's bytes are the file system's (UTF-8 on Linux, the ANSI code page on
+    // Windows), not code page 932 text.
+    const QString text = DecodeCp932(message.substr(0, at)) +
+                         QFile::decodeName(QByteArray::fromStdString(path)) +
+                         DecodeCp932(message.substr(at + path.size()));
+    return WithFullStop(text, message);
 }
 
 QString ErrorCaption(const QString& executablePath) {
@@ -56,9 +85,8 @@ QString ErrorCaption(const QString& executablePath) {
     return name.left(1) + name.mid(1).toLower();
 }
 
-void ShowError(QWidget* window, std::string_view message) {
+void ShowError(QWidget* window, const QString& text) {
     const QString caption = ErrorCaption(QCoreApplication::applicationFilePath());
-    const QString text = ErrorText(message);
     ErrorBox box(caption, text, window);
     box.exec();
 }
@@ -67,9 +95,9 @@ void RunCommand(QWidget* window, const std::function<void()>& command) {
     try {
         command();
     } catch (const Error& error) {
-        ShowError(window, error.message());
+        ShowError(window, ErrorText(error));
     } catch (const std::exception& error) {
-        ShowError(window, error.what());
+        ShowError(window, ErrorText(error.what()));
     }
 }
 

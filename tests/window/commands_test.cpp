@@ -1,5 +1,7 @@
 // Commands and start-up: the load, the resets, the saves, leaving, and the error box.
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -96,6 +98,11 @@ private slots:
     void keptValueThatIsNoNumberRaisesNoBox();
     // Values quoted in a message are text: "<b>" is not bold, "&amp;" not "&".
     void messagesArePlainText();
+    // A path in a message shows as the system names it: "データ", not "繝・・ｿ".
+    void pathInAMessageShowsAsTheSystemNamesIt();
+    // A folder text holding a line break, however it got into its box, is refused by the
+    // save with a box naming its key, and the file keeps every byte.
+    void valueWithALineBreakIsNeverWritten();
 };
 
 void CommandsTest::startUpShowsPageOneOfTheFile() {
@@ -378,6 +385,35 @@ void CommandsTest::messagesArePlainText() {
         QCOMPARE(boxes[0].text,
                  QStringLiteral("'%1' は整数ではありません.").arg(QLatin1String(value)));
     }
+}
+
+void CommandsTest::pathInAMessageShowsAsTheSystemNamesIt() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("データ"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/Jnx.ini");
+    WriteBytes(QFile::encodeName(path).toStdString(), Sample());
+    TQvEnv window([&path] { return QFile::encodeName(path).toStdString(); });
+    window.FormCreate();
+    QVERIFY(QDir(folder).removeRecursively());
+    const auto boxes = AnswerBoxes([&] { window.Save1->trigger(); });
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].text, path + QStringLiteral(" に書き込めません."));
+}
+
+void CommandsTest::valueWithALineBreakIsNeverWritten() {
+    Editor editor(Sample());
+    TQvEnv& window = *editor.window;
+    window.FormCreate();
+    window.show();
+    TypeInto(window.row(1).mOdd, QStringLiteral("3.3"));
+    window.Edit3->setText(QStringLiteral("C:\\PAT\n[Options]\nOKStep=True"));
+    const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QVERIFY2(boxes[0].text.startsWith(QStringLiteral("[Dir] PatData ")), qPrintable(boxes[0].text));
+    QVERIFY(boxes[0].text.endsWith(QStringLiteral("書き込めません.")));
+    QVERIFY(window.isVisible());
+    QCOMPARE(ReadBytes(editor.path), Sample());
 }
 
 }  // namespace jnx

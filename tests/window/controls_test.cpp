@@ -268,8 +268,8 @@ void ControlsTest::chordsTypeNothing_data() {
     for (const char* box : {"Type1", "Bb12", "Nk1", "mStep1", "mOdd1", "PN12", "Edit5", "Edit39",
                             "Edit2", "Edit3", "NameBox"}) {
         for (const auto& chord : chords) {
-            QTest::addRow("%s %s", box, chord.name)
-                << QString::fromLatin1(box) << int{chord.key} << static_cast<int>(chord.modifiers.toInt());
+            QTest::addRow("%s %s", box, chord.name) << QString::fromLatin1(box) << int{chord.key}
+                                                    << static_cast<int>(chord.modifiers.toInt());
         }
     }
 }
