@@ -155,6 +155,12 @@ RowControls BuildRow(QWidget* parent, int row) {
     controls.Gr->setFont(WindowFont(layout::kGroupLabelFontHeight));
     SetBackground(controls.Gr, label.background);
     SetFontColour(controls.Gr, label.text);
+    // The group's name takes no input: it keeps its colours while the row is disabled
+    // (after a failed load), where grey would vanish on the white and pink labels.
+    QPalette palette = controls.Gr->palette();
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     palette.color(QPalette::Active, QPalette::WindowText));
+    controls.Gr->setPalette(palette);
     return controls;
 }
 

@@ -237,6 +237,12 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
           static_cast<QWidget*>(window.Edit3), static_cast<QWidget*>(window.CheckBox1)}) {
         QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
     }
+    // The group names stay readable in their colours.
+    for (const int r : {1, 11}) {
+        const QPalette& palette = window.row(r).Gr->palette();
+        QCOMPARE(palette.color(QPalette::Disabled, QPalette::WindowText),
+                 palette.color(QPalette::Active, QPalette::WindowText));
+    }
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(QApplication::focusWidget(), nullptr);
