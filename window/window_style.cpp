@@ -81,9 +81,12 @@ private:
 
 }  // namespace
 
+// The application takes the style and deletes it when it ends.
+// NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
 void UseWindowLook() {
     QApplication::setStyle(new WindowLook);
 }
+// NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 
 QFont FittedFont(QFont font, const QString& text, int width) {
     const int natural = QFontMetrics(font).horizontalAdvance(text);

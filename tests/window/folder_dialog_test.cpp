@@ -365,7 +365,7 @@ void FolderDialogTest::focusedButtonTakesEnter() {
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QSignalSpy help(&dialog, &FolderDialog::helpRequested);
-    QWidget* target = Child<QWidget>(dialog, focus.toLatin1().constData());
+    auto* target = Child<QWidget>(dialog, focus.toLatin1().constData());
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Return);
     QCOMPARE(dialog.result(), result);
