@@ -12,7 +12,8 @@ namespace jnx {
 // Access to one profile ("INI") file in code page 932, alive for one load or one save.
 //
 // Windows: every call goes to GetPrivateProfileStringA / WritePrivateProfileStringA;
-// a failed write throws WriteError at once and commit() flushes the profile cache.
+// a failed write throws WriteError at once; commit() and the destructor flush the
+// profile cache.
 // Elsewhere: the file is read once when the object is made; writes are kept in memory
 // and commit() replaces the file in one step (a flushed temporary file in the same
 // folder renamed over it, keeping its permission bits, through a symbolic link to its
