@@ -12,12 +12,15 @@ namespace jnx {
 // Access to one profile ("INI") file in code page 932, alive for one load or one save.
 //
 // Windows: every call goes to GetPrivateProfileStringA / WritePrivateProfileStringA;
-// a failed write throws WriteError at once and commit() flushes the profile cache.
+// a failed write throws WriteError at once; commit() and the destructor flush the
+// profile cache.
 // Elsewhere: the file is read once when the object is made; writes are kept in memory
 // and commit() replaces the file in one step (a flushed temporary file in the same
 // folder renamed over it, keeping its permission bits, through a symbolic link to its
 // target). A write changes only the value bytes of its own key line; every other byte
-// stays as it was. If the commit fails the file is left exactly as it was.
+// stays as it was. If the commit fails the file is left exactly as it was. A commit also
+// removes the temporary files of earlier commits that were ended before their rename
+// (".<file>.tmp-<pid>-<n>", regular files whose writer is gone); nothing else.
 class ProfileFile {
 public:
     // Size of the buffer a read uses; at most kReadBufferSize - 1 bytes arrive.

@@ -1,13 +1,20 @@
 // The profile file on systems without the Windows profile functions: the file's bytes
 // are parsed and patched in memory and written back in one atomic replacement.
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <ctime>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "errors.h"
@@ -43,15 +50,19 @@ fs::path ResolveLinks(fs::path path) {
     return path;
 }
 
-// Closes a descriptor and removes a temporary file unless released.
+// A temporary file being written: closes its descriptor and removes it unless released.
+// It stays locked (through a second descriptor, which the writing one's close leaves
+// open) until it is renamed or removed, so that other saves leave it alone.
 class TemporaryFile {
 public:
-    TemporaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    TemporaryFile(int fd, int lockFd, std::string path)
+        : fd_(fd), lockFd_(lockFd), path_(std::move(path)) {}
     ~TemporaryFile() {
         closeFd();
         if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
+        ::close(lockFd_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -69,24 +80,163 @@ public:
 
 private:
     int fd_;
+    int lockFd_;
     std::string path_;
 };
 
+// Temporary files are named ".<file>.tmp-<pid>-<n>" beside the file they replace: the
+// writer's process id and a counter, both in decimal without leading zeros.
+std::string TemporaryPrefix(const fs::path& target) {
+    return std::string(".").append(target.filename().string()).append(".tmp-");
+}
+
+bool IsPlainDecimal(std::string_view text) {
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text.front() == '0')) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The writer's process id when `name` is exactly the name of one of our temporary files
+// with the given prefix; none for any other name.
+std::optional<pid_t> TemporaryFileWriter(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(prefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || !IsPlainDecimal(name.substr(0, dash)) ||
+        !IsPlainDecimal(name.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    long long pid = 0;
+    std::from_chars(name.data(), name.data() + dash, pid);
+    if (pid <= 0 || pid > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<pid_t>(pid);
+}
+
+// How long a temporary file may be unlocked while its writer's process id is taken: past
+// that the id belongs to another process, for a writer locks its file at once.
+constexpr time_t kWriterGraceSeconds = 60;
+
+// Whether the save that wrote a temporary file has ended: its process is gone, or the file
+// has long been left. Only asked about a file locked by the asker, so no save is at work on
+// it but one that made it a moment ago and is about to lock it; that one lives, and its
+// file is new.
+bool WriterHasEnded(pid_t pid, const struct stat& file) {
+    if (::kill(pid, 0) != 0 && errno == ESRCH) {
+        return true;
+    }
+    struct timespec now {};
+    return ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
+           now.tv_sec - file.st_mtim.tv_sec > kWriterGraceSeconds;
+}
+
+bool IsSameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the temporary files that earlier saves of this program left beside `target`
+// when they ended between writing and renaming them (killed, or the machine stopped): only
+// regular files named exactly as ours for this file, only while locked by this process
+// and only when their writer has ended. A writer holds its lock until it renames or
+// removes its file, and every remover holds it while it removes, so no file of a save at
+// work is touched and no name is removed twice. Failures are ignored: this never stops a
+// save.
+void RemoveLeftoverTemporaries(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = TemporaryPrefix(target);
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        return;
+    }
+    DIR* const entries = ::fdopendir(folderFd);
+    if (entries == nullptr) {
+        ::close(folderFd);
+        return;
+    }
+    while (const struct dirent* entry = ::readdir(entries)) {
+        const char* const name = entry->d_name;
+        const std::optional<pid_t> writer = TemporaryFileWriter(name, prefix);
+        struct stat named {};
+        // Only regular files are opened: opening a device may do something.
+        if (!writer || ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(named.st_mode)) {
+            continue;
+        }
+        int fd =
+            ::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES) {
+            // A file with the permission bits of a settings file we may only write.
+            fd =
+                ::openat(folderFd, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            continue;
+        }
+        struct stat opened {};
+        struct stat current {};
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && WriterHasEnded(*writer, opened) &&
+            // The name still leads to the file locked: another remover has not taken it
+            // away (and a new save given the name to its own file) in the meantime.
+            ::fstatat(folderFd, name, &current, AT_SYMLINK_NOFOLLOW) == 0 &&
+            IsSameFile(current, opened)) {
+            ::unlinkat(folderFd, name, 0);
+        }
+        ::close(fd);  // and with it the lock
+    }
+    ::closedir(entries);
+}
+
+// Locks a temporary file just made, waiting while a remover looks at it; false when the
+// name no longer leads to it (a remover took it for a leftover: only one that cannot see
+// this process does, from another process id namespace).
+bool LockNewTemporary(int fd, const std::string& name) {
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            // No locks on this file system: no remover can lock the file either, and so
+            // none removes it.
+            return true;
+        }
+    }
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+           IsSameFile(opened, named);
+}
+
 std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string stem = std::string(".")
-                                 .append(target.filename().string())
-                                 .append(".tmp-")
-                                 .append(std::to_string(::getpid()));
+    const std::string stem = TemporaryPrefix(target).append(std::to_string(::getpid()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = (folder / (stem + "-" + std::to_string(attempt))).string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return std::optional<TemporaryFile>(std::in_place, fd, name);
-        }
-        if (errno != EEXIST) {
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
             break;
         }
+        const int lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (lockFd < 0) {
+            ::close(fd);
+            ::unlink(name.c_str());
+            break;
+        }
+        if (LockNewTemporary(lockFd, name)) {
+            return std::optional<TemporaryFile>(std::in_place, fd, lockFd, name);
+        }
+        // The name is no longer ours: try the next one and leave it alone.
+        ::close(fd);
+        ::close(lockFd);
     }
     return std::nullopt;
 }
@@ -109,6 +259,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 // the file is as it was and no temporary file remains.
 bool ReplaceContents(const fs::path& file, std::string_view bytes) {
     const fs::path target = ResolveLinks(file);
+    RemoveLeftoverTemporaries(target);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
 

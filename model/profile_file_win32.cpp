@@ -11,11 +11,24 @@
 
 namespace jnx {
 
+namespace {
+
+// Puts what the system's profile cache holds for the file into it. Never throws.
+void Flush(const std::string& path) noexcept {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
+}  // namespace
+
 struct ProfileFile::State {};
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
-ProfileFile::~ProfileFile() = default;
+// Flushes the profile cache on every way out, the failed writes and loads included, so
+// that nothing this object wrote waits in the cache after it is gone.
+ProfileFile::~ProfileFile() {
+    Flush(path_);
+}
 
 void ProfileFile::setReplaceHookForTesting(ReplaceHook /*hook*/) {}
 
@@ -39,8 +52,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
 }
 
 void ProfileFile::commit() {
-    // Flushes the system's profile cache into the file.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path_.c_str());
+    Flush(path_);
 }
 
 }  // namespace jnx

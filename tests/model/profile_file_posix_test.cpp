@@ -1,9 +1,18 @@
 // The promises of the in-memory profile code beyond the Windows functions: the file is
-// read once when opened and written once, in one step, by commit().
+// read once when opened and written once, in one step, by commit(), which also removes
+// what earlier commits that were killed left behind.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "errors.h"
@@ -112,6 +121,198 @@ TEST(ProfileFile, FailedCommitLeavesTheFileAndNoTemporary) {
     ProfileFile::setReplaceHookForTesting({});
     EXPECT_EQ(test::ReadBytes(path), original);
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// ---------------------------------------------------------------------------------------
+// Temporary files that killed saves left behind.
+
+// The name of a temporary file a save of Jnx.ini by process `pid` makes.
+std::string TemporaryName(pid_t pid, int n) {
+    return ".Jnx.ini.tmp-" + std::to_string(pid) + "-" + std::to_string(n);
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Dates a file (or link) back by two minutes.
+void MakeOld(const fs::path& path) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_sec -= 120;
+    const struct timespec times[2] = {now, now};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// One save of the file that changes it.
+void Save(const std::string& path, const std::string& value) {
+    ProfileFile profile(path);
+    profile.write("S", "K", value);
+    profile.commit();
+}
+
+std::string Lines(const std::set<std::string>& names) {
+    std::string lines;
+    for (const std::string& name : names) {
+        lines += name + "\n";
+    }
+    return lines;
+}
+
+// A save killed between writing its temporary file and renaming it leaves the file as it
+// was and its temporary file; the next save removes that.
+TEST(ProfileFileLeftovers, TemporaryOfAKilledSaveGoesWithTheNextSave) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    const std::string original = "[S]\r\nK=1\r\n";
+    test::WriteBytes(path, original);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ProfileFile::setReplaceHookForTesting([](const std::string&) {
+            ::kill(::getpid(), SIGKILL);
+            return true;
+        });
+        Save(path, "2");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    ASSERT_EQ(test::ListFolder(dir.path()), Lines({"Jnx.ini", TemporaryName(child, 0)}));
+    EXPECT_EQ(test::ReadBytes(path), original);
+
+    Save(path, "3");
+    EXPECT_EQ(test::ReadBytes(path), "[S]\r\nK=3\r\n");
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// A save at work holds its temporary file locked until the rename, and another save leaves
+// it alone, however old the file looks.
+TEST(ProfileFileLeftovers, TemporaryOfASaveAtWorkIsKept) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, "[S]\r\nK=1\r\n");
+
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    ASSERT_EQ(::pipe(toChild), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Stops before the rename until the parent says go on.
+        ProfileFile::setReplaceHookForTesting([&](const std::string&) {
+            char signal = 'w';
+            return ::write(toParent[1], &signal, 1) == 1 && ::read(toChild[0], &signal, 1) == 1;
+        });
+        try {
+            Save(path, "2");
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(toParent[1]);
+    ::close(toChild[0]);
+    char signal = 0;
+    ASSERT_EQ(::read(toParent[0], &signal, 1), 1) << "the other save did not reach its rename";
+    const fs::path temporary = dir.path() / TemporaryName(child, 0);
+    MakeOld(temporary);
+
+    EXPECT_NO_THROW(Save(path, "3"));
+    EXPECT_TRUE(fs::exists(temporary)) << "the temporary file of a save at work was removed";
+
+    EXPECT_EQ(::write(toChild[1], &signal, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other save failed";
+    EXPECT_EQ(test::ReadBytes(path), "[S]\r\nK=2\r\n");
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+    ::close(toParent[0]);
+    ::close(toChild[1]);
+}
+
+// Only regular files named exactly as a save of this very file names its temporary files
+// go, and only when their writer has ended; every other name, file kind and file stays.
+TEST(ProfileFileLeftovers, OnlyTemporariesOfEndedSavesOfThisFileGo) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, "[S]\r\nK=1\r\n");
+    const pid_t ended = EndedProcess();
+    const std::string gone = std::to_string(ended);
+    const pid_t living = ::getpid();
+
+    const std::set<std::string> removed = {
+        TemporaryName(ended, 0),
+        TemporaryName(ended, 12),
+        // Its process id is taken, but no save leaves its file unlocked for minutes.
+        TemporaryName(living, 5),
+    };
+    const std::set<std::string> keptFiles = {
+        "Jnx.ini.tmp-" + gone + "-0",     // no dot
+        ".Other.ini.tmp-" + gone + "-0",  // another file's
+        ".jnx.ini.tmp-" + gone + "-0",    // letter case
+        ".Jnx.ini.tmp-" + gone + "-x",
+        ".Jnx.ini.tmp-x-0",
+        ".Jnx.ini.tmp-" + gone,
+        ".Jnx.ini.tmp-" + gone + "-",
+        ".Jnx.ini.tmp--0",
+        ".Jnx.ini.tmp-" + gone + "-0-1",
+        ".Jnx.ini.tmp-" + gone + "-0~",
+        ".Jnx.ini.tmp-" + gone + "-00",
+        ".Jnx.ini.tmp-0" + gone + "-0",
+        ".Jnx.ini.tmp-+" + gone + "-0",
+        ".Jnx.ini.tmp- " + gone + "-0",
+        ".Jnx.ini.tmp-0-0",
+        ".Jnx.ini.tmp-99999999999-0",
+        ".Jnx.ini.tmp-" + gone + "-0.bak",
+        ".Jnx.ini.tmp-" + gone + "-4",  // locked: a save at work that another process id names
+        "victim",                       // the symbolic link's target
+    };
+    for (const std::string& name : removed) {
+        test::WriteBytes(dir.path() / name, "x");
+    }
+    for (const std::string& name : keptFiles) {
+        test::WriteBytes(dir.path() / name, "x");
+    }
+    // A save made this file a moment ago and is about to lock it.
+    const std::string fresh = TemporaryName(living, 6);
+    test::WriteBytes(dir.path() / fresh, "x");
+    const std::string folder = TemporaryName(ended, 1);
+    fs::create_directory(dir.path() / folder);
+    test::WriteBytes(dir.path() / folder / "inside", "x");
+    const std::string link = TemporaryName(ended, 2);
+    fs::create_symlink("victim", dir.path() / link);
+    const std::string pipe = TemporaryName(ended, 3);
+    ASSERT_EQ(::mkfifo((dir.path() / pipe).c_str(), 0644), 0);
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename() != fresh) {
+            MakeOld(entry.path());
+        }
+    }
+    const int locked =
+        ::open((dir.path() / (".Jnx.ini.tmp-" + gone + "-4")).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(locked, 0);
+    ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+
+    Save(path, "2");
+    ::close(locked);
+
+    std::set<std::string> kept = keptFiles;
+    kept.insert({"Jnx.ini", fresh, folder, link, pipe});
+    EXPECT_EQ(test::ListFolder(dir.path()), Lines(kept));
+    EXPECT_EQ(test::ReadBytes(path), "[S]\r\nK=2\r\n");
+    EXPECT_EQ(test::ReadBytes(dir.path() / "victim"), "x");
+    EXPECT_EQ(test::ListFolder(dir.path() / folder), "inside\n");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / link));
 }
 
 }  // namespace
