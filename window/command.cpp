@@ -41,18 +41,11 @@ protected:
     }
 };
 
-}  // namespace
-
-namespace {
-
-// Whether the box adds a full stop: a message ending in a Japanese character always gets
-// one, one ending in a control character, a blank or punctuation up to "." never.
-bool TakesFullStop(std::string_view message) {
-    return !message.empty() && static_cast<unsigned char>(message.back()) > 0x2E;
-}
-
+// The shown text of a message with the box's full stop: a message ending in a Japanese
+// character always gets one, one ending in a control character, a blank or punctuation up
+// to "." never.
 QString WithFullStop(QString text, std::string_view message) {
-    if (TakesFullStop(message)) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > 0x2E) {
         text += u'.';
     }
     return text;

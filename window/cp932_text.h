@@ -29,10 +29,9 @@ QString ToCp932Forms(QString text);
 // page 932 form, and none is a line break or NUL (a value is one line of the file).
 [[nodiscard]] bool IsStorableText(const QString& text);
 
-// Accepts what the user types or pastes only when every character can be stored in the
-// settings file as it is shown: it has a code page 932 form and is not a line break or
-// NUL (a value is one line of the file). JIS forms are turned into code page 932 forms
-// as they arrive; anything else is refused, so nothing is changed silently.
+// Accepts what the user types or pastes only when it IsStorableText. JIS forms are turned
+// into code page 932 forms as they arrive; anything else is refused, so nothing is
+// changed silently.
 class Cp932Validator : public QValidator {
     Q_OBJECT
 public:

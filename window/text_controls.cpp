@@ -13,6 +13,10 @@
 
 namespace jnx {
 
+namespace {
+
+// Whether the key press would type its character although Alt or Ctrl is held: such a
+// chord is a command the window did not take, never text.
 bool IsChordTyping(const QKeyEvent& event) {
     constexpr Qt::KeyboardModifiers kChord =
         Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
@@ -32,6 +36,8 @@ bool IsChordTyping(const QKeyEvent& event) {
     }
     return true;
 }
+
+}  // namespace
 
 LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
     // No length limit: Qt's default of 32767 characters would cut a longer text short.

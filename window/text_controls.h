@@ -21,10 +21,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// Whether the key press would type its character although Alt or Ctrl is held: such a
-// chord is a command the window did not take, never text.
-[[nodiscard]] bool IsChordTyping(const QKeyEvent& event);
-
 // An edit box for a settings text. It shows the code page 932 bytes it is given and
 // gives back exactly those bytes while its text is unchanged, even when they are not
 // valid code page 932; text the user changed is encoded to code page 932. Only what can

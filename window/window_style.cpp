@@ -30,10 +30,6 @@ QFont FontOf(const std::array<std::string_view, N>& families, int pixelHeight) {
     return font;
 }
 
-}  // namespace
-
-namespace {
-
 // Fusion, but for the check box's indicator: Fusion fills it with the box's own base
 // colour and frames it in a shade of the colour around it, which on the yellow panels is
 // a yellow box in a faint frame.
