@@ -10,6 +10,12 @@
 # locale ja_JP.UTF-8, which is compiled into FOLDER and found through LOCPATH, so that
 # nothing outside the build folder changes. The same locale gives Wine UTF-8 file names on
 # the Unix side, so that names such as "ソ" can be made.
+#
+# Programs run without a display, so that no window opens on whatever display the caller
+# has; the window's tests set JNX_WINE_DISPLAY to an X server of their own. Windows' Japanese
+# fonts, which Wine lacks, are replaced in the prefix by the IPA fonts (found through
+# fontconfig): without them Wine's dialog font and Qt's fallback differ, and a line edit
+# draws its text out of view after the first edit.
 set -euo pipefail
 
 folder=$(realpath -m "$1")
@@ -21,8 +27,12 @@ export WINEDEBUG=${WINEDEBUG:--all,err+all}
 # No Mono or Gecko installer: nothing here needs .NET or HTML.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LOCPATH=$folder/locale
-# Console programs only: no window may open on whatever display the caller has.
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+if [ -n "${JNX_WINE_DISPLAY:-}" ]; then
+    export DISPLAY=$JNX_WINE_DISPLAY
+else
+    unset DISPLAY
+fi
 locale=ja_JP.UTF-8
 # Set for Wine only: this shell would warn about a locale that is not yet made.
 in_locale() {
@@ -42,6 +52,15 @@ mkdir -p "$folder"
             exit 1
         fi
         touch "$folder/prefix-ready"
+    fi
+    if [ ! -e "$folder/fonts-ready" ]; then
+        replacements='HKCU\Software\Wine\Fonts\Replacements'
+        for pair in "MS UI Gothic=IPAPGothic" "MS PGothic=IPAPGothic" "MS Gothic=IPAGothic" \
+            "ＭＳ Ｐゴシック=IPAPGothic" "ＭＳ ゴシック=IPAGothic"; do
+            in_locale wine reg add "$replacements" /v "${pair%%=*}" /t REG_SZ \
+                /d "${pair#*=}" /f >/dev/null 2>&1
+        done
+        touch "$folder/fonts-ready"
     fi
 ) 9>"$folder/lock"
 

@@ -4,7 +4,13 @@
 # presses and mouse clicks (xdotool) at the controls' places, and the settings file on
 # disk checked afterwards.
 #
-#   editor_e2e.sh SCENARIO EXECUTABLE SETTINGS_FILE
+#   editor_e2e.sh SCENARIO EXECUTABLE SETTINGS_FILE [START_COMMAND]
+#
+# START_COMMAND, when given, starts the program (its words, then the program's path, then
+# its arguments), and is run with "--stop" at the end to end whatever it started: the
+# Windows build's scenarios run JnxEnv.exe through cmake/wine-run.sh. The program then
+# shows Windows paths: the scenario's folders appear under drive Z:, and a folder on drive
+# C: is made under E2E_DRIVE_C, the Unix path of the prefix's drive_c.
 #
 # Every process the scenario starts is stopped by its id when it ends, whatever happens.
 set -euo pipefail
@@ -12,6 +18,8 @@ set -euo pipefail
 scenario=$1
 executable=$2
 sample=$3
+read -r -a start_command <<<"${4:-}"
+program=$(basename "$executable")
 
 for tool in Xvfb xdotool xclip xdpyinfo; do
     if ! command -v "$tool" >/dev/null; then
@@ -20,22 +28,42 @@ for tool in Xvfb xdotool xclip xdpyinfo; do
     fi
 done
 
+windows() { [ ${#start_command[@]} -gt 0 ]; }
+
 scratch=$(mktemp -d)
 folder="$scratch/editor"  # the editor's folder: executable and Jnx.ini
 settings="$folder/Jnx.ini"
 mkdir "$folder"
-cp "$executable" "$folder/JnxEnv"
+cp "$executable" "$folder/$program"
 cp "$sample" "$settings"
 cp "$sample" "$scratch/before.ini"
+drive_c_folder=
+
+# A path as the program shows it: on Windows every Unix path is on drive Z:.
+shown_path() {
+    if windows; then
+        local path=$1
+        printf 'Z:%s\n' "${path//\//\\}"
+    else
+        printf '%s\n' "$1"
+    fi
+}
 
 XVFB_PID=
 APP_PID=
 finish() {
     local status=$?
-    for pid in $APP_PID $XVFB_PID; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    if [ -n "$APP_PID" ]; then
+        kill "$APP_PID" 2>/dev/null || true
+        wait "$APP_PID" 2>/dev/null || true
+    fi
+    if windows; then
+        "${start_command[@]}" --stop >/dev/null 2>&1 || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
     if [ "$status" -ne 0 ]; then
         for log in editor xvfb; do
             if [ -s "$scratch/$log.log" ]; then
@@ -45,6 +73,9 @@ finish() {
         done
     fi
     rm -rf "$scratch"
+    if [ -n "$drive_c_folder" ]; then
+        rm -rf "$drive_c_folder"
+    fi
 }
 trap finish EXIT
 
@@ -84,6 +115,8 @@ start_server() {
         Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$scratch/xvfb.log" 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$display"
+        # Wine's runner shows windows only on the display it is given.
+        export JNX_WINE_DISPLAY=$DISPLAY
         local tries=0
         until server_answers; do
             if ! kill -0 "$XVFB_PID" 2>/dev/null || [ "$tries" -ge 200 ]; then
@@ -105,7 +138,7 @@ start_server() {
 
 # Starts the editor in its folder; any arguments are handed to it.
 start_editor() {
-    (cd "$folder" && exec ./JnxEnv "$@") >"$scratch/editor.log" 2>&1 &
+    (cd "$folder" && exec "${start_command[@]}" "$folder/$program" "$@") >"$scratch/editor.log" 2>&1 &
     APP_PID=$!
 }
 
@@ -136,7 +169,7 @@ error_box_gone() { ! error_box_shown; }
 dialog_shown() { [ -n "$(visible_window "$1")" ]; }
 dialog_gone() { ! dialog_shown "$1"; }
 # The program's visible windows: the main window, and the file menu while it is open.
-shown_windows() { xdotool search --onlyvisible --class JnxEnv | wc -l; }
+shown_windows() { xdotool search --onlyvisible --class "${program%.exe}" | wc -l; }
 menu_open() { [ "$(shown_windows)" -gt 1 ]; }
 menu_closed() { [ "$(shown_windows)" -le 1 ]; }
 
@@ -190,6 +223,13 @@ read_error_box() {
     printf '%s\n' "$text"
 }
 
+# The text of the edit box at the point, copied with Ctrl+A Ctrl+C.
+box_text() {
+    click "$1" "$2"
+    xdotool key ctrl+a ctrl+c
+    timeout 5 xclip -o -selection clipboard || fail "nothing copied from the box"
+}
+
 # The value of a key in a section of the settings file, line ends dropped.
 value() {
     awk -v section="[$1]" -v key="$2" '
@@ -211,6 +251,7 @@ expect_file_unchanged() {
 }
 
 # Client coordinates of the controls (centres).
+AUTO_READ_BOX=(464 450)
 FIND_DIR1=(668 450)
 PAGE2=(124 12)
 TOTAL_ZERO=(307 12)
@@ -283,11 +324,10 @@ exit_after_edits)
 chords_type_nothing)
     # Alt and Ctrl with a letter that is no mnemonic, in a text box, a bet type's box and a
     # folder box, then "上書き保存(&S)" and "終了(&X)": none of the letters reach the file.
-    EDIT2=(464 450)
     TYPE_X=$((8 + 56 + 20))
     start_editor
     wait_main_window
-    for box in "$PLAIN_X $(row_y 1)" "$TYPE_X $(row_y 1)" "${EDIT2[*]}"; do
+    for box in "$PLAIN_X $(row_y 1)" "$TYPE_X $(row_y 1)" "${AUTO_READ_BOX[*]}"; do
         # shellcheck disable=SC2086
         click $box
         xdotool key End alt+x alt+s alt+q ctrl+q alt+shift+z ctrl+alt+s
@@ -343,7 +383,7 @@ folder_removed)
     rm -rf "$folder"
     xdotool key space
     text=$(read_error_box)
-    grep -qF "$settings に書き込めません." <<<"$text" || fail "error box said: $text"
+    grep -qF "$(shown_path "$settings") に書き込めません." <<<"$text" || fail "error box said: $text"
     editor_running || fail "the program ended after a failed save"
     main_window_shown || fail "the window closed after a failed save"
     menu x
@@ -368,30 +408,46 @@ choose_new_folder)
     # "参照" for the auto-read folder, a new folder typed into the chooser, "はい" to make
     # it, then "保存終了": the folder exists and the file holds it.
     chosen="$scratch/betting data/auto read"
+    typed=$chosen
+    shown="$chosen/"
+    if windows; then
+        # A folder on drive C:, as a user of the Windows program picks one.
+        drive_c_folder="$E2E_DRIVE_C/jnx-e2e-$$"
+        chosen="$drive_c_folder/betting data/auto read"
+        typed="C:\\jnx-e2e-$$\\betting data\\auto read"
+        shown="$typed\\"
+    fi
     start_editor
     wait_main_window
     click "${FIND_DIR1[@]}"
     wait_for "the folder chooser" dialog_shown 'ディレクトリの選択'
     xdotool windowfocus --sync "$(visible_window 'ディレクトリの選択')"
     xdotool key alt+n
-    xdotool type --delay 20 "$chosen"
+    xdotool type --delay 20 "$typed"
     xdotool key Return
     wait_for "the question" dialog_shown '^確認$'
     xdotool windowfocus --sync "$(visible_window '^確認$')"
     xdotool key Return
     wait_for "the folder chooser to close" dialog_gone 'ディレクトリの選択'
     [ -d "$chosen" ] || fail "the folder was not made"
+    [ "$(box_text "${AUTO_READ_BOX[@]}")" = "$shown" ] ||
+        fail "the box shows '$(box_text "${AUTO_READ_BOX[@]}")', expected '$shown'"
     click "${SAVE_END[@]}"
     wait_editor_ended
-    expect_value Dir BetAutoRead "$chosen/"
+    expect_value Dir BetAutoRead "$shown"
     ;;
 
 japanese_folder)
     # The editor and its Jnx.ini in a folder named 設定, another Jnx.ini in the folder above.
     # Read as code page 932, the UTF-8 bytes of the name would take the "/" after it into a
-    # character and lead the editor to the file above. Space on "保存終了" saves into the
-    # file beside the program and leaves the other one byte for byte as it was.
+    # character and lead the editor to the file above. On Windows the folder is named ソ表,
+    # whose two characters end in the byte of "\" (83 5C, 95 5C), which must not be taken
+    # for the separator. Space on "保存終了" saves into the file beside the program and
+    # leaves the other one byte for byte as it was.
     japanese="$scratch/設定"
+    if windows; then
+        japanese="$scratch/ソ表"
+    fi
     mkdir "$japanese"
     mv "$folder/JnxEnv" "$settings" "$japanese/"
     rmdir "$folder"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Checks the Windows release: the zip holds exactly its four files, and the program in it
+# starts on Wine beside a Jnx.ini, shows its window and saves with Space on "保存終了".
+#
+#   windows_zip_test.sh ZIP WINE_FOLDER
+set -euo pipefail
+
+zip=$1
+wine_folder=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+expected=$(printf '%s\n' JnxEnv.exe LICENSE-Qt.txt LICENSE.txt README.txt)
+actual=$(unzip -Z1 "$zip" | sort)
+if [ "$actual" != "$expected" ]; then
+    echo "FAILED: $zip holds:" >&2
+    echo "$actual" >&2
+    exit 1
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+unzip -q "$zip" -d "$scratch"
+for text in README.txt LICENSE.txt LICENSE-Qt.txt; do
+    grep -q $'\r$' "$scratch/$text" || { echo "FAILED: $text has no CR LF line ends" >&2; exit 1; }
+done
+grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$scratch/LICENSE-Qt.txt" ||
+    { echo "FAILED: LICENSE-Qt.txt lacks the LGPL" >&2; exit 1; }
+bash "$here/editor_e2e.sh" space_saves_and_exits "$scratch/JnxEnv.exe" "$root/sample/Jnx.ini" \
+    "$root/cmake/wine-run.sh $wine_folder"
+echo "PASSED (the release $zip)"
