@@ -57,8 +57,8 @@ int main(int argc, char* argv[]) {
     if (name.endsWith(QLatin1String(".ico"), Qt::CaseInsensitive)) {
         QFile file(name);
         const QByteArray bytes = IconFile(image);
-        written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                  file.flush();
+        written =
+            file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
     } else {
         written = image.save(name, "PNG");
     }

@@ -25,8 +25,21 @@ QChar FolderSeparator() {
     return QDir::separator();
 }
 
+bool IsFolderSeparator(QChar c) {
+#ifdef Q_OS_WIN
+    // Windows takes "/" as well, and users type it.
+    return c == u'\\' || c == u'/';
+#else
+    return c == u'/';
+#endif
+}
+
 QString FolderPartOf(const QString& text) {
-    return text.left(text.lastIndexOf(FolderSeparator()) + 1);
+    qsizetype end = text.size();
+    while (end > 0 && !IsFolderSeparator(text[end - 1])) {
+        --end;
+    }
+    return text.left(end);
 }
 
 bool CreateFolders(const QString& text) {
@@ -34,7 +47,7 @@ bool CreateFolders(const QString& text) {
         throw Error(EncodeCp932(Utf8(kCannotCreate)).value_or(std::string()));
     }
     QString folder = text;
-    if (folder.endsWith(FolderSeparator())) {
+    if (!folder.isEmpty() && IsFolderSeparator(folder.back())) {
         folder.chop(1);
     }
     if (folder.size() < kShortestFolder || QFileInfo(folder).isDir()) {

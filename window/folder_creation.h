@@ -9,7 +9,12 @@ namespace jnx {
 // stores folders as the user sees them.
 QChar FolderSeparator();
 
-// Everything up to and including the text's last separator; empty when it has none.
+// Whether the character separates folders in a typed text: "\" or "/" on Windows, which
+// takes both, "/" elsewhere.
+bool IsFolderSeparator(QChar c);
+
+// Everything up to and including the text's last separator (either kind on Windows);
+// empty when it has none.
 QString FolderPartOf(const QString& text);
 
 // Creates a chosen folder with the folders above it that are missing, as the folder

@@ -296,7 +296,7 @@ void TQvEnv::chooseFolder(const Text& folder, Cp932LineEdit* box) {
         return;
     }
     QString shown = choice.folder;
-    if (!shown.endsWith(FolderSeparator())) {
+    if (shown.isEmpty() || !IsFolderSeparator(shown.back())) {
         shown += FolderSeparator();
     }
     box->setText(shown);

@@ -208,6 +208,25 @@ menu() {
     wait_for "the file menu to close" menu_closed
 }
 
+# Presses the keys, which copy something, and prints what reached the clipboard. A marker
+# is put there first and the copy waited for: Wine hands the clipboard over a moment after
+# the key. (xclip serves the marker from the background, its output closed so that a
+# caller's command substitution does not wait for it.)
+readonly NOTHING_COPIED="(nothing copied)"
+copied() {
+    printf '%s' "$NOTHING_COPIED" | xclip -selection clipboard >/dev/null 2>&1
+    xdotool key "$@"
+    local text tries=0
+    while :; do
+        text=$(timeout 5 xclip -o -selection clipboard 2>/dev/null) || text=$NOTHING_COPIED
+        [ "$text" = "$NOTHING_COPIED" ] || break
+        tries=$((tries + 1))
+        [ "$tries" -le 100 ] || fail "nothing was copied"
+        sleep 0.05
+    done
+    printf '%s\n' "$text"
+}
+
 # Waits for the error box, copies its text with Ctrl+C, closes it with Enter and prints
 # what it showed.
 read_error_box() {
@@ -215,9 +234,8 @@ read_error_box() {
     local box
     box=$(visible_window '^Jnxenv$')
     xdotool windowfocus --sync "$box"
-    xdotool key ctrl+c
     local text
-    text=$(timeout 5 xclip -o -selection clipboard) || fail "nothing copied from the error box"
+    text=$(copied ctrl+c)
     xdotool key Return
     wait_for "the error box to close" error_box_gone
     printf '%s\n' "$text"
@@ -226,8 +244,7 @@ read_error_box() {
 # The text of the edit box at the point, copied with Ctrl+A Ctrl+C.
 box_text() {
     click "$1" "$2"
-    xdotool key ctrl+a ctrl+c
-    timeout 5 xclip -o -selection clipboard || fail "nothing copied from the box"
+    copied ctrl+a ctrl+c
 }
 
 # The value of a key in a section of the settings file, line ends dropped.
@@ -243,6 +260,22 @@ expect_value() {
     local actual
     actual=$(value "$1" "$2")
     [ "$actual" = "$3" ] || fail "[$1] $2 is '$actual', expected '$3'"
+}
+
+# After a save of the whole sample: the sample's "Active=true" is not the checked text, so
+# it comes back as "False"; every other byte of the file stays. Wine's profile functions
+# rewrite the whole file and drop its blank lines on the way (Windows keeps them), so on
+# Wine the blank lines are left out of the comparison.
+expect_only_active_changed() {
+    sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
+    local saved=$settings
+    if windows; then
+        grep -v $'^\r$' "$scratch/expected.ini" >"$scratch/expected-wine.ini" || true
+        grep -v $'^\r$' "$settings" >"$scratch/saved-wine.ini" || true
+        mv "$scratch/expected-wine.ini" "$scratch/expected.ini"
+        saved="$scratch/saved-wine.ini"
+    fi
+    cmp -s "$scratch/expected.ini" "$saved" || fail "the save changed more than the groups"
 }
 
 expect_file_unchanged() {
@@ -273,8 +306,7 @@ space_saves_and_exits)
     xdotool key space
     wait_editor_ended
     expect_value Group2 Active False
-    sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
-    cmp -s "$scratch/expected.ini" "$settings" || fail "the save changed more than the groups"
+    expect_only_active_changed
     ;;
 
 save_by_menu_then_exit)
@@ -362,7 +394,9 @@ missing_settings_file)
     wait_for "the error box" error_box_shown
     ! main_window_shown || fail "the window showed before the error box"
     text=$(read_error_box)
-    grep -qF "'' は整数ではありません." <<<"$text" || fail "error box said: $text"
+    # Wine gives the blank default back as one blank; Windows and the Linux build drop it.
+    grep -qF -e "'' は整数ではありません." -e "' ' は整数ではありません." <<<"$text" ||
+        fail "error box said: $text"
     grep -qx 'Jnxenv' <<<"$text" || fail "error box caption: $text"
     wait_main_window
     xdotool key space
@@ -449,7 +483,7 @@ japanese_folder)
         japanese="$scratch/ソ表"
     fi
     mkdir "$japanese"
-    mv "$folder/JnxEnv" "$settings" "$japanese/"
+    mv "$folder/$program" "$settings" "$japanese/"
     rmdir "$folder"
     folder=$japanese
     settings="$folder/Jnx.ini"
@@ -460,8 +494,7 @@ japanese_folder)
     wait_editor_ended
     cmp -s "$sample" "$scratch/Jnx.ini" || fail "the Jnx.ini of the folder above changed"
     expect_value Group2 Active False
-    sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
-    cmp -s "$scratch/expected.ini" "$settings" || fail "the save changed more than the groups"
+    expect_only_active_changed
     ;;
 
 *)

@@ -215,7 +215,11 @@ void FolderDialogTest::listsShowTheFoldersAboveAndBelow() {
     auto* folders = Child<QListWidget>(dialog, "FolderList");
     auto* files = Child<QListWidget>(dialog, "FileList");
     QStringList above = tree.root().split(u'/', Qt::SkipEmptyParts);
+#ifdef Q_OS_WIN
+    above.first() += u'\\';  // the drive's root, "C:\"
+#else
     above.prepend(QStringLiteral("/"));
+#endif
     QCOMPARE(Texts(folders), above + QStringList({".wine", "alpha", "Beta", "gamma"}));
     QCOMPARE(folders->currentRow(), above.size() - 1);  // the current folder
     QCOMPARE(Texts(files), QStringList({"A.ini", "b.txt"}));
@@ -325,6 +329,11 @@ void FolderDialogTest::textTheFileCannotHoldIsNotAccepted_data() {
 
 void FolderDialogTest::textTheFileCannotHoldIsNotAccepted() {
     QFETCH(QString, name);
+#ifdef Q_OS_WIN
+    if (name.contains(u'\n') || name.contains(u'\r')) {
+        QSKIP("Windows folder names cannot hold line breaks");
+    }
+#endif
     const Tree tree;
     const QString folder = tree.path(name);
     QVERIFY(QDir().mkpath(folder));
@@ -488,7 +497,7 @@ void FolderDialogTest::failedCreationLeavesTheBoxAlone() {
     QCOMPARE(window->Edit2->text(), before);
 
     // A folder that cannot be made is chosen all the same, without a word.
-    const QString impossible = tree.path(QStringLiteral("b.txt/inside"));
+    const QString impossible = QDir::toNativeSeparators(tree.path(QStringLiteral("b.txt/inside")));
     SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
         TypeInto(Child<QLineEdit>(dialog, "NameBox"), impossible);
         dialog.accept();
@@ -496,7 +505,7 @@ void FolderDialogTest::failedCreationLeavesTheBoxAlone() {
     const auto none = AnswerBoxes([&] { window->FindDir1->click(); });
     SetFolderDialogAnswerForTesting({});
     QVERIFY(none.empty());
-    QCOMPARE(window->Edit2->text(), QDir::toNativeSeparators(impossible) + FolderSeparator());
+    QCOMPARE(window->Edit2->text(), impossible + FolderSeparator());
 }
 
 }  // namespace jnx
