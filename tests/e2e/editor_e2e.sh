@@ -270,8 +270,8 @@ expect_only_active_changed() {
     sed 's/^Active=true\r$/Active=False\r/' "$scratch/before.ini" >"$scratch/expected.ini"
     local saved=$settings
     if windows; then
-        grep -v $'^\r$' "$scratch/expected.ini" >"$scratch/expected-wine.ini" || true
-        grep -v $'^\r$' "$settings" >"$scratch/saved-wine.ini" || true
+        grep -a -v $'^\r$' "$scratch/expected.ini" >"$scratch/expected-wine.ini" || true
+        grep -a -v $'^\r$' "$settings" >"$scratch/saved-wine.ini" || true
         mv "$scratch/expected-wine.ini" "$scratch/expected.ini"
         saved="$scratch/saved-wine.ini"
     fi
@@ -463,7 +463,8 @@ choose_new_folder)
     xdotool windowfocus --sync "$(visible_window '^確認$')"
     xdotool key Return
     wait_for "the folder chooser to close" dialog_gone 'ディレクトリの選択'
-    [ -d "$chosen" ] || fail "the folder was not made"
+    # The folder is made once the chooser has closed.
+    wait_for "the new folder" test -d "$chosen"
     [ "$(box_text "${AUTO_READ_BOX[@]}")" = "$shown" ] ||
         fail "the box shows '$(box_text "${AUTO_READ_BOX[@]}")', expected '$shown'"
     click "${SAVE_END[@]}"
