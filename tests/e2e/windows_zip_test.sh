@@ -26,6 +26,16 @@ for text in README.txt LICENSE.txt LICENSE-Qt.txt; do
 done
 grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$scratch/LICENSE-Qt.txt" ||
     { echo "FAILED: LICENSE-Qt.txt lacks the LGPL" >&2; exit 1; }
+# One self-contained program: it imports system DLLs only, none of Qt's or MinGW's.
+imports=$(x86_64-w64-mingw32-objdump -p "$scratch/JnxEnv.exe" | sed -n 's/^\tDLL Name: //p')
+if grep -iE '^(qt|lib)' <<<"$imports"; then
+    echo "FAILED: JnxEnv.exe needs DLLs that do not come with Windows" >&2
+    exit 1
+fi
+# Its version resource holds the project's version.
+version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt" | head -n 1)
+strings -el "$scratch/JnxEnv.exe" | grep -A1 -x ProductVersion | grep -qx "$version" ||
+    { echo "FAILED: JnxEnv.exe's version resource lacks $version" >&2; exit 1; }
 bash "$here/editor_e2e.sh" space_saves_and_exits "$scratch/JnxEnv.exe" "$root/sample/Jnx.ini" \
     "$root/cmake/wine-run.sh $wine_folder"
 echo "PASSED (the release $zip)"
