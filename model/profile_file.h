@@ -14,20 +14,22 @@ namespace jnx {
 // Windows: reads and writes go to the system's profile functions (GetPrivateProfileStringA,
 // WritePrivateProfileStringA), whose rules are the betting tool's. The first write copies
 // the file into a new file beside it (".<file>.tmp-<pid>-<n>", its attributes with it; an
-// empty file when there is none) and every read and write after that goes to the copy, so a
-// save sees its own writes and nothing reaches the file before the commit. commit() flushes
-// the copy and puts it in the file's place in one step (ReplaceFileW, which keeps the file's
-// attributes). If a write or the commit fails, the file is left exactly as it was, the copy
-// is removed and every later write and commit of the object fails too (should the system
-// fail to replace the file after taking it away, the copy, which holds the whole save, is
-// moved into its place or else kept); the destructor removes an uncommitted copy. A commit also
-// removes the copies of earlier saves that were ended before their replacement (regular files of
-// that name whose writer's process is gone, open to no one); nothing else. Elsewhere: the file is
-// read once when the object is made; writes are kept in memory and commit() replaces the file in
-// one step (a flushed temporary file in the same folder renamed over it, keeping its permission
-// bits, through a symbolic link to its target). A write changes only the value bytes of its own key
-// line; every other byte stays as it was. If the commit fails the file is left exactly as it was. A
-// commit also removes the temporary files of earlier commits that were ended before their rename
+// empty file when there is none) and every read and write after that goes to the copy, so
+// a save sees its own writes and nothing reaches the file before the commit. commit()
+// flushes the copy and renames it over the file in one step (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); a read-only file is refused. If a
+// write or the commit fails, the file is left exactly as it was, the copy is removed and
+// every later write and commit of the object fails too; the destructor removes an
+// uncommitted copy. A commit also removes the copies of earlier saves that were ended
+// before their replacement (regular files of that name whose writer's process is gone,
+// open to no one); nothing else.
+//
+// Elsewhere: the file is read once when the object is made; writes are kept in memory and
+// commit() replaces the file in one step (a flushed temporary file in the same folder
+// renamed over it, keeping its permission bits, through a symbolic link to its target). A
+// write changes only the value bytes of its own key line; every other byte stays as it
+// was. If the commit fails the file is left exactly as it was. A commit also removes the
+// temporary files of earlier commits that were ended before their rename
 // (".<file>.tmp-<pid>-<n>", regular files whose writer is gone); nothing else.
 class ProfileFile {
 public:

@@ -243,38 +243,18 @@ bool FlushToDisk(const std::wstring& path) {
     return file.valid() && FlushFileBuffers(file.get());
 }
 
-enum class Replacement {
-    Done,
-    Failed,    // the settings file is as it was
-    FileGone,  // the settings file is gone and the copy, with every write, is all there is
-};
-
-bool IsMissing(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-           GetLastError() == ERROR_FILE_NOT_FOUND;
-}
-
-// Puts the copy in the settings file's place in one step. ReplaceFileW keeps the file's
-// attributes; it also refuses a read-only file and one that another program has open
+// Puts the copy in the settings file's place in one step: a rename over it, which readers
+// see whole or not at all (ReplaceFileW is no single step on Wine: it takes the file away
+// first). The copy has had the file's attributes since it was made. A read-only file is
+// refused, as the system refuses to write into one; so is a file another program has open
 // without letting it be deleted.
-Replacement PutInPlace(const std::wstring& file, const std::wstring& copy) {
-    constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (IsMissing(file)) {
-        return MoveFileExW(copy.c_str(), file.c_str(), kMoveFlags) ? Replacement::Done
-                                                                   : Replacement::Failed;
+bool PutInPlace(const std::wstring& file, const std::wstring& copy) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
     }
-    if (ReplaceFileW(file.c_str(), copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
-        return Replacement::Done;
-    }
-    // Without a backup name, ReplaceFileW may fail after it has taken the file away
-    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT); the file may also have gone on its own. The copy
-    // holds the whole save then: it takes the empty place.
-    if (!IsMissing(file)) {
-        return Replacement::Failed;
-    }
-    return MoveFileExW(copy.c_str(), file.c_str(), kMoveFlags) ? Replacement::Done
-                                                               : Replacement::FileGone;
+    return MoveFileExW(copy.c_str(), file.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace
@@ -379,19 +359,11 @@ void ProfileFile::commit() {
     RemoveLeftoverCopies(state.folder, state.fileName);
     const std::optional<std::wstring> widePath = Wide(path_);
     const auto& hook = ReplaceHookSlot();
-    Replacement replacement = Replacement::Failed;
-    if (widePath && FlushToDisk(state.wideCopy) && (!hook || hook(state.copy))) {
-        replacement = PutInPlace(*widePath, state.wideCopy);
-    }
-    if (replacement == Replacement::Done) {
+    if (widePath && FlushToDisk(state.wideCopy) && (!hook || hook(state.copy)) &&
+        PutInPlace(*widePath, state.wideCopy)) {
         state.copy.clear();
         state.wideCopy.clear();
         return;
-    }
-    if (replacement == Replacement::FileGone) {
-        // The copy is all that is left of the file and of the save: it stays.
-        state.copy.clear();
-        state.wideCopy.clear();
     }
     state.discardCopy();
     state.failed = true;
