@@ -11,15 +11,25 @@ namespace jnx {
 
 // Access to one profile ("INI") file in code page 932, alive for one load or one save.
 //
-// Windows: every call goes to GetPrivateProfileStringA / WritePrivateProfileStringA;
-// a failed write throws WriteError at once; commit() and the destructor flush the
-// profile cache.
-// Elsewhere: the file is read once when the object is made; writes are kept in memory
-// and commit() replaces the file in one step (a flushed temporary file in the same
-// folder renamed over it, keeping its permission bits, through a symbolic link to its
-// target). A write changes only the value bytes of its own key line; every other byte
-// stays as it was. If the commit fails the file is left exactly as it was. A commit also
-// removes the temporary files of earlier commits that were ended before their rename
+// Windows: reads and writes go to the system's profile functions (GetPrivateProfileStringA,
+// WritePrivateProfileStringA), whose rules are the betting tool's. The first write copies
+// the file into a new file beside it (".<file>.tmp-<pid>-<n>", its attributes with it; an
+// empty file when there is none) and every read and write after that goes to the copy, so
+// a save sees its own writes and nothing reaches the file before the commit. commit()
+// flushes the copy and renames it over the file in one step (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); a read-only file is refused. If a
+// write or the commit fails, the file is left exactly as it was, the copy is removed and
+// every later write and commit of the object fails too; the destructor removes an
+// uncommitted copy. A commit also removes the copies of earlier saves that were ended
+// before their replacement (regular files of that name whose writer's process is gone,
+// open to no one); nothing else.
+//
+// Elsewhere: the file is read once when the object is made; writes are kept in memory and
+// commit() replaces the file in one step (a flushed temporary file in the same folder
+// renamed over it, keeping its permission bits, through a symbolic link to its target). A
+// write changes only the value bytes of its own key line; every other byte stays as it
+// was. If the commit fails the file is left exactly as it was. A commit also removes the
+// temporary files of earlier commits that were ended before their rename
 // (".<file>.tmp-<pid>-<n>", regular files whose writer is gone); nothing else.
 class ProfileFile {
 public:
@@ -43,10 +53,9 @@ public:
     // Puts every write into the file. Throws WriteError ("<path> に書き込めません").
     void commit();
 
-    // Test seam of the in-memory implementation: called once per file replacement, after
-    // the temporary file is written and flushed and before it is renamed over the
-    // settings file. Returning false makes the commit fail at that point. An empty
-    // function removes the hook.
+    // Test seam: called once per file replacement, after the temporary file (on Windows the
+    // copy) is written and flushed and before it takes the settings file's place. Returning
+    // false makes the commit fail at that point. An empty function removes the hook.
     using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
     static void setReplaceHookForTesting(ReplaceHook hook);
 

@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
-#include <climits>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -20,6 +18,7 @@
 #include "errors.h"
 #include "profile_document.h"
 #include "profile_file.h"
+#include "temporary_name.h"
 
 namespace jnx {
 
@@ -84,44 +83,6 @@ private:
     std::string path_;
 };
 
-// Temporary files are named ".<file>.tmp-<pid>-<n>" beside the file they replace: the
-// writer's process id and a counter, both in decimal without leading zeros.
-std::string TemporaryPrefix(const fs::path& target) {
-    return std::string(".").append(target.filename().string()).append(".tmp-");
-}
-
-bool IsPlainDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 10 || (text.size() > 1 && text.front() == '0')) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The writer's process id when `name` is exactly the name of one of our temporary files
-// with the given prefix; none for any other name.
-std::optional<pid_t> TemporaryFileWriter(std::string_view name, std::string_view prefix) {
-    if (!name.starts_with(prefix)) {
-        return std::nullopt;
-    }
-    name.remove_prefix(prefix.size());
-    const std::size_t dash = name.find('-');
-    if (dash == std::string_view::npos || !IsPlainDecimal(name.substr(0, dash)) ||
-        !IsPlainDecimal(name.substr(dash + 1))) {
-        return std::nullopt;
-    }
-    long long pid = 0;
-    std::from_chars(name.data(), name.data() + dash, pid);
-    if (pid <= 0 || pid > INT_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<pid_t>(pid);
-}
-
 // How long a temporary file may be unlocked while its writer's process id is taken: past
 // that the id belongs to another process, for a writer locks its file at once.
 constexpr time_t kWriterGraceSeconds = 60;
@@ -152,7 +113,7 @@ bool IsSameFile(const struct stat& a, const struct stat& b) {
 // save.
 void RemoveLeftoverTemporaries(const fs::path& target) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string prefix = TemporaryPrefix(target);
+    const std::string prefix = TemporaryPrefix(target.filename().string());
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) {
         return;
@@ -164,7 +125,7 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
     }
     while (const struct dirent* entry = ::readdir(entries)) {
         const char* const name = entry->d_name;
-        const std::optional<pid_t> writer = TemporaryFileWriter(name, prefix);
+        const std::optional<int> writer = TemporaryFileWriter(name, prefix);
         struct stat named {};
         // Only regular files are opened: opening a device may do something.
         if (!writer || ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -215,7 +176,8 @@ bool LockNewTemporary(int fd, const std::string& name) {
 
 std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string stem = TemporaryPrefix(target).append(std::to_string(::getpid()));
+    const std::string stem =
+        TemporaryPrefix(target.filename().string()).append(std::to_string(::getpid()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = (folder / (stem + "-" + std::to_string(attempt))).string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

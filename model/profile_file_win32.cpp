@@ -1,43 +1,320 @@
-// The profile file on Windows: every call goes to the system's own profile functions,
-// which read and write the file in the ANSI code page (932 on a Japanese system).
+// The profile file on Windows: the system's own profile functions read and write the file
+// in the ANSI code page (932 on a Japanese system). A save does not write into the file
+// itself: its first write copies the file into a new file beside it, every read and write
+// after that goes to the copy, and commit() puts the copy in the file's place in one step,
+// so that a save that fails or is killed part way leaves the file as it was.
 
 #include <windows.h>
 
+#include <atomic>
+#include <climits>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "cp932.h"
 #include "errors.h"
 #include "profile_file.h"
+#include "temporary_name.h"
 
 namespace jnx {
 
 namespace {
+
+ProfileFile::ReplaceHook& ReplaceHookSlot() {
+    static ProfileFile::ReplaceHook hook;
+    return hook;
+}
 
 // Puts what the system's profile cache holds for the file into it. Never throws.
 void Flush(const std::string& path) noexcept {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-}  // namespace
-
-struct ProfileFile::State {};
-
-ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
-
-// Flushes the profile cache on every way out, the failed writes and loads included, so
-// that nothing this object wrote waits in the cache after it is gone.
-ProfileFile::~ProfileFile() {
-    Flush(path_);
+// A path in the ANSI code page as the wide functions take it; none when it holds bytes
+// that stand for no character there.
+std::optional<std::wstring> Wide(std::string_view path) {
+    if (path.empty()) {
+        return std::wstring();
+    }
+    if (path.size() > INT_MAX) {
+        return std::nullopt;
+    }
+    const int size = static_cast<int>(path.size());
+    const int length =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), size, wide.data(), length) !=
+        length) {
+        return std::nullopt;
+    }
+    return wide;
 }
 
-void ProfileFile::setReplaceHookForTesting(ReplaceHook /*hook*/) {}
+// A file name in the ANSI code page; none when a character of it has no code there.
+std::optional<std::string> Narrow(const wchar_t* name) {
+    BOOL lossy = FALSE;
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lossy);
+    if (length <= 0 || lossy) {
+        return std::nullopt;
+    }
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, narrow.data(), length, nullptr,
+                            &lossy) != length ||
+        lossy) {
+        return std::nullopt;
+    }
+    narrow.pop_back();  // the terminating NUL
+    return narrow;
+}
+
+// Where the file name of a path begins: after its last "\", "/" or drive colon. A "\"
+// that is the trail byte of a double-byte character, as in "ソ", is none.
+std::size_t FileNameStart(std::string_view path) {
+    std::size_t start = 0;
+    for (const char separator : {'\\', '/', ':'}) {
+        const std::size_t found = cp932::FindLastChar(path, separator);
+        if (found != std::string_view::npos && found + 1 > start) {
+            start = found + 1;
+        }
+    }
+    return start;
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&&) = delete;
+    Handle& operator=(Handle&&) = delete;
+
+    [[nodiscard]] bool valid() const {
+        return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr;
+    }
+    [[nodiscard]] HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Opens a file to remove it, without following a link; a folder does not open.
+HANDLE OpenForRemoval(const std::wstring& path, DWORD share) {
+    return CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, share,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IsRegularFile(HANDLE file, DWORD& attributes) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    attributes = info.dwFileAttributes;
+    return (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+// Removes the file an OpenForRemoval handle leads to. A read-only attribute, which a copy of
+// a read-only settings file has, would stop the removal and is cleared first.
+bool RemoveOpenedFile(HANDLE file, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+        basic.FileAttributes =
+            attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+        if (basic.FileAttributes == 0) {
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        }
+        if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) {
+            return false;
+        }
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// Whether the process that wrote a copy has ended: no process has its id, or the one that
+// has it has exited. One that may not be opened (another user's) lives.
+bool WriterHasEnded(DWORD pid) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) {
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    }
+    const bool exited = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return exited;
+}
+
+// Removes the copies that earlier saves of the file left in `folder` when they ended between
+// copying and replacing (killed, or the machine stopped): only regular files named exactly
+// as ours for this file, only when their writer's process has ended, and only when no one
+// has them open. A copy is written only by the process its name gives, so no save at work
+// loses its copy (a process whose id was taken over keeps its leftovers until the id is
+// free again). Failures are ignored: this never stops a save.
+void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) {
+    const std::optional<std::wstring> wideFolder = Wide(folder);
+    if (!wideFolder) {
+        return;
+    }
+    const std::string prefix = TemporaryPrefix(fileName);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileExW((*wideFolder + L"*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::optional<std::string> name = Narrow(found.cFileName);
+        const std::optional<int> writer =
+            name ? TemporaryFileWriter(*name, prefix) : std::optional<int>();
+        if (!writer || (found.dwFileAttributes &
+                        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+            continue;
+        }
+        // Opened alone, so that the checks and the removal are about one file that no one
+        // else is using.
+        const Handle file(OpenForRemoval(*wideFolder + found.cFileName, 0));
+        DWORD attributes = 0;
+        if (file.valid() && IsRegularFile(file.get(), attributes) &&
+            WriterHasEnded(static_cast<DWORD>(*writer))) {
+            RemoveOpenedFile(file.get(), attributes);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Numbers for copies, never used twice in one process, so that no profile cache can answer
+// for a new copy with what it held for an earlier one of the same name.
+unsigned NextCopyNumber() {
+    static std::atomic<unsigned> next{0};
+    return next++;
+}
+
+// A copy of the settings file made beside it under a name of its own, its attributes (read
+// only, hidden …) with it; a new empty file when there is no settings file. None when
+// neither could be made.
+std::optional<std::string> CreateCopy(const std::string& folder, std::string_view fileName,
+                                      const std::wstring& file) {
+    const std::string stem =
+        folder + TemporaryPrefix(fileName) + std::to_string(GetCurrentProcessId()) + "-";
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::string copy = stem + std::to_string(NextCopyNumber());
+        const std::optional<std::wstring> wideCopy = Wide(copy);
+        if (!wideCopy) {
+            return std::nullopt;
+        }
+        if (CopyFileW(file.c_str(), wideCopy->c_str(), TRUE)) {
+            return copy;
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            const Handle created(CreateFileW(wideCopy->c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (created.valid()) {
+                return copy;
+            }
+            error = GetLastError();
+        }
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Puts the file's bytes, all of them written through the profile functions, on the disk.
+bool FlushToDisk(const std::wstring& path) {
+    const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && FlushFileBuffers(file.get());
+}
+
+// Puts the copy in the settings file's place in one step: a rename over it, which readers
+// see whole or not at all (ReplaceFileW is no single step on Wine: it takes the file away
+// first). The copy has had the file's attributes since it was made. A read-only file is
+// refused, as the system refuses to write into one; so is a file another program has open
+// without letting it be deleted.
+bool PutInPlace(const std::wstring& file, const std::wstring& copy) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
+    return MoveFileExW(copy.c_str(), file.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+struct ProfileFile::State {
+    std::string folder;    // where the copy goes, with its trailing separator
+    std::string fileName;  // the settings file's name, without its folder
+    std::string copy;      // the copy every read and write goes to; empty before the first write
+    std::wstring wideCopy;
+    bool failed = false;  // a write or a commit failed: what was written is lost
+
+    // Removes the copy, whatever it holds. Never throws.
+    void discardCopy() noexcept {
+        if (copy.empty()) {
+            return;
+        }
+        // Nothing of the copy may stay in the profile cache, to be written back later.
+        Flush(copy);
+        const Handle file(
+            OpenForRemoval(wideCopy, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+        DWORD attributes = 0;
+        if (file.valid() && IsRegularFile(file.get(), attributes)) {
+            RemoveOpenedFile(file.get(), attributes);
+        }
+        copy.clear();
+        wideCopy.clear();
+    }
+
+    // The file reads and writes go to.
+    [[nodiscard]] const std::string& target(const std::string& path) const {
+        return copy.empty() ? path : copy;
+    }
+};
+
+void ProfileFile::setReplaceHookForTesting(ReplaceHook hook) {
+    ReplaceHookSlot() = std::move(hook);
+}
+
+ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), state_(new State) {
+    const std::size_t nameStart = FileNameStart(path_);
+    // A bare file name stands for a file in the current folder, and the copy's name must
+    // say so: the profile functions would look for it in the Windows folder.
+    state_->folder = nameStart == 0 ? std::string(".\\") : path_.substr(0, nameStart);
+    state_->fileName = path_.substr(nameStart);
+}
+
+// Removes an uncommitted copy and flushes the profile cache on every way out, the failed
+// writes and loads included, so that nothing this object wrote waits in the cache after it
+// is gone.
+ProfileFile::~ProfileFile() {
+    state_->discardCopy();
+    Flush(path_);
+}
 
 Text ProfileFile::read(std::string_view section, std::string_view key,
                        std::string_view defaultValue) {
     std::vector<char> buffer(kReadBufferSize);
     const DWORD length = GetPrivateProfileStringA(
         std::string(section).c_str(), std::string(key).c_str(), std::string(defaultValue).c_str(),
-        buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
+        buffer.data(), static_cast<DWORD>(buffer.size()), state_->target(path_).c_str());
     // A value cut at the end of the buffer counts as kReadBufferSize - 1 bytes even where
     // a double-byte character was left out whole: the text ends at the terminating NUL.
     const std::string_view text(buffer.data(), length);
@@ -45,14 +322,52 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
+    State& state = *state_;
+    if (state.failed) {
+        throw WriteError(path_);
+    }
+    if (state.copy.empty()) {
+        const std::optional<std::wstring> widePath = Wide(path_);
+        std::optional<std::string> copy =
+            widePath ? CreateCopy(state.folder, state.fileName, *widePath) : std::nullopt;
+        std::optional<std::wstring> wideCopy = copy ? Wide(*copy) : std::nullopt;
+        if (!wideCopy) {
+            throw WriteError(path_);
+        }
+        state.copy = std::move(*copy);
+        state.wideCopy = std::move(*wideCopy);
+    }
     if (!WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                    std::string(value).c_str(), path_.c_str())) {
+                                    std::string(value).c_str(), state.copy.c_str())) {
+        // The writes before this one went with the copy: none of them may be committed now.
+        state.discardCopy();
+        state.failed = true;
         throw WriteError(path_);
     }
 }
 
 void ProfileFile::commit() {
-    Flush(path_);
+    State& state = *state_;
+    if (state.failed) {
+        throw WriteError(path_);
+    }
+    if (state.copy.empty()) {
+        Flush(path_);
+        return;
+    }
+    Flush(state.copy);
+    RemoveLeftoverCopies(state.folder, state.fileName);
+    const std::optional<std::wstring> widePath = Wide(path_);
+    const auto& hook = ReplaceHookSlot();
+    if (widePath && FlushToDisk(state.wideCopy) && (!hook || hook(state.copy)) &&
+        PutInPlace(*widePath, state.wideCopy)) {
+        state.copy.clear();
+        state.wideCopy.clear();
+        return;
+    }
+    state.discardCopy();
+    state.failed = true;
+    throw WriteError(path_);
 }
 
 }  // namespace jnx

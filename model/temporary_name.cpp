@@ -1,0 +1,46 @@
+#include "temporary_name.h"
+
+#include <charconv>
+#include <climits>
+
+namespace jnx {
+
+namespace {
+
+bool IsPlainDecimal(std::string_view text) {
+    if (text.empty() || text.size() > 10 || (text.size() > 1 && text.front() == '0')) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TemporaryPrefix(std::string_view fileName) {
+    return std::string(".").append(fileName).append(".tmp-");
+}
+
+std::optional<int> TemporaryFileWriter(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(prefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || !IsPlainDecimal(name.substr(0, dash)) ||
+        !IsPlainDecimal(name.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    long long pid = 0;
+    std::from_chars(name.data(), name.data() + dash, pid);
+    if (pid <= 0 || pid > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(pid);
+}
+
+}  // namespace jnx
