@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "cp932.h"
 #include "errors.h"
 #include "int_conversion.h"
 #include "profile_file.h"
@@ -182,16 +181,6 @@ void ReadInto(ProfileFile& profile, SettingsModel& model) {
 }
 
 }  // namespace
-
-std::string WindowsFolderPart(std::string_view path) {
-    const std::size_t last = cp932::FindLastChar(path, '\\');
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
-}
-
-std::string PosixFolderPart(std::string_view path) {
-    const std::size_t last = path.rfind('/');
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
-}
 
 void ReadIni(SettingsModel& model, const std::string& path) {
     ProfileFile profile(path);

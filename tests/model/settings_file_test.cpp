@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
+#include "settings_path.h"
 #include "test_files.h"
 #include "test_models.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "settings_file.h"
+#include "settings_path.h"
 #include "test_files.h"
 #include "test_models.h"
 
