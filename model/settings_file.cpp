@@ -13,8 +13,6 @@ namespace {
 
 // Every read passes one blank as its default.
 constexpr std::string_view kDefault = " ";
-constexpr std::string_view kTrue = "True";
-constexpr std::string_view kFalse = "False";
 
 constexpr std::string_view kDirSection = "Dir";
 constexpr std::string_view kBetAutoReadKey = "BetAutoRead";
@@ -63,12 +61,12 @@ Text SavedValue(const SettingsModel& model, std::size_t index) {
         return model.patFolder;
     }
     if (index == kPauseIndex) {
-        return Text(model.pauseText == kTrue ? kTrue : kFalse);
+        return Text(model.pauseText == kTrueText ? kTrueText : kFalseText);
     }
     const GroupSettings& group = model.group(index / kKeysPerGroup);
     const std::size_t slot = index % kKeysPerGroup;
     if (slot == 0) {
-        return Text(group.active ? kTrue : kFalse);
+        return Text(group.active ? kTrueText : kFalseText);
     }
     const std::size_t k = slot - 1;
     const Text& field = group.fields[k];
@@ -133,7 +131,7 @@ void TakeValue(SettingsModel& model, std::size_t index, const Text& value) {
     GroupSettings& group = model.group(index / kKeysPerGroup);
     const std::size_t slot = index % kKeysPerGroup;
     if (slot == 0) {
-        group.active = value == kTrue;
+        group.active = value == kTrueText;
         return;
     }
     const std::size_t k = slot - 1;
@@ -167,7 +165,7 @@ void ReadInto(ProfileFile& profile, SettingsModel& model) {
     for (std::size_t g = 0; g < kGroupCount; ++g) {
         const std::string section = GroupSection(g);
         GroupSettings& group = model.group(g);
-        group.active = profile.read(section, kActiveKey, kDefault) == kTrue;
+        group.active = profile.read(section, kActiveKey, kDefault) == kTrueText;
         for (std::size_t k = 0; k < kFieldCount; ++k) {
             // A course that is not a number stops the load with the text read in place.
             Text& field = group.fields[k];
