@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,6 +39,9 @@ public:
     // The value of `key` in `section`, or `defaultValue` (trailing blanks dropped) when
     // the file has no such key.
     Text read(std::string_view section, std::string_view key, std::string_view defaultValue);
+
+    // The value of `key` in `section` as read() gives it, or none when the file has no such key.
+    std::optional<Text> find(std::string_view section, std::string_view key);
 
     // Stores `value` verbatim (no quoting, no trimming) as the value of `key` in `section`.
     void write(std::string_view section, std::string_view key, std::string_view value);

@@ -332,6 +332,10 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
     return state_->document.read(section, key, defaultValue);
 }
 
+std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
+    return state_->document.find(section, key);
+}
+
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
     state_->document.write(section, key, value);
     state_->dirty = true;

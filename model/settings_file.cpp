@@ -142,21 +142,11 @@ void TakeValue(SettingsModel& model, std::size_t index, const Text& value) {
     }
 }
 
-// The value of a key as a read returns it, or none when the file lacks the key: a
-// missing key gives back the default, and no value equals both of two defaults.
-std::optional<Text> Find(ProfileFile& profile, const SavedKey& key) {
-    Text value = profile.read(key.section, key.key, "0");
-    if (value == "0" && profile.read(key.section, key.key, "1") == "1") {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::vector<std::optional<Text>> FindAll(ProfileFile& profile) {
     std::vector<std::optional<Text>> values;
     values.reserve(kSavedKeyCount);
     for (const SavedKey& key : SavedKeys()) {
-        values.push_back(Find(profile, key));
+        values.push_back(profile.find(key.section, key.key));
     }
     return values;
 }
@@ -227,7 +217,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
     for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
         const Text value = SavedValue(model, i);
         if (!snapshot.mustWrite_[i] && value == SavedValue(snapshot.model_, i)) {
-            std::optional<Text> current = Find(profile, keys[i]);
+            std::optional<Text> current = profile.find(keys[i].section, keys[i].key);
             // The user left this key alone and another program changed it. A key that has
             // gone (or a file that has) is written again: losing it helps nobody.
             if (current && current != snapshot.fileValues_[i]) {
@@ -245,7 +235,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
         if (next < kept.size() && kept[next] == i) {
             ++next;
         } else {
-            fileValues[i] = Find(profile, keys[i]);
+            fileValues[i] = profile.find(keys[i].section, keys[i].key);
         }
     }
     profile.commit();
