@@ -29,6 +29,7 @@ class SettingsSnapshot {
 public:
     // Makes the next save write the group's field whatever the file holds by then, even
     // when the field's text is the one loaded: the resets set their values on purpose.
+    // Throws std::out_of_range for a group or field index out of range.
     void mustWrite(std::size_t group, std::size_t field);
 
 private:
