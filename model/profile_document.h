@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "profile_file.h"
 #include "text.h"
 
 namespace jnx {
@@ -22,7 +23,8 @@ namespace jnx {
 // section header named by what stands between "[" and its last "]". Any other line with
 // an "=" is a key line. Names match ignoring the case of ASCII letters only; the first
 // matching section and, inside it, the first matching key win. One pair of matching
-// quotes around a value is dropped, a NUL byte ends it, and at most 2047 bytes arrive.
+// quotes around a value is dropped, a NUL byte ends it, and at most kMaxValueLength bytes
+// arrive.
 //
 // Writing: a write replaces the value bytes of its key line and nothing else. A new key
 // goes after the last key line of its section, a new section at the end of the file;
@@ -30,9 +32,9 @@ namespace jnx {
 // valid code page 932 or not, is kept as it was.
 class ProfileDocument {
 public:
-    // Longest value a read returns: the 2048-byte buffer of the Windows function less
-    // its terminating NUL.
-    static constexpr std::size_t kMaxValueLength = 2047;
+    // Longest value a read returns: the read buffer of the Windows function less its
+    // terminating NUL.
+    static constexpr std::size_t kMaxValueLength = ProfileFile::kReadBufferSize - 1;
 
     explicit ProfileDocument(std::string bytes = {});
 
