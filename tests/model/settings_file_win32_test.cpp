@@ -74,10 +74,10 @@ TEST(SettingsPath, FolderNameEndingInTrailBackslash) {
     ASSERT_EQ(settings, folder + "\\Jnx.ini");
 
     // The profile functions take the path as it is.
-    WriteIni(test::PlainModel(), settings);
+    WriteIni(test::TestModel(), settings);
     SettingsModel loaded;
     ReadIni(loaded, settings);
-    EXPECT_EQ(loaded, test::PlainModel());
+    EXPECT_EQ(loaded, test::TestModel());
 }
 
 }  // namespace
