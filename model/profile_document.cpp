@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <tuple>
+#include <utility>
 
 #include "cp932.h"
 
@@ -215,8 +216,7 @@ ProfileDocument::Section* ProfileDocument::findSection(std::string_view name) {
     return &section;
 }
 
-Text ProfileDocument::read(std::string_view section, std::string_view key,
-                           std::string_view defaultValue) {
+std::optional<Text> ProfileDocument::find(std::string_view section, std::string_view key) {
     if (Section* found = findSection(section)) {
         if (const std::size_t line = findKey(*found, key); line != kNone) {
             if (const auto written = replaced_.find(line); written != replaced_.end()) {
@@ -231,6 +231,14 @@ Text ProfileDocument::read(std::string_view section, std::string_view key,
                 return ValueAsRead(added.value);
             }
         }
+    }
+    return std::nullopt;
+}
+
+Text ProfileDocument::read(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) {
+    if (std::optional<Text> found = find(section, key)) {
+        return std::move(*found);
     }
     std::string_view value = defaultValue;
     while (!value.empty() && value.back() == ' ') {

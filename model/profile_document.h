@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "profile_file.h"
 #include "text.h"
 
 namespace jnx {
@@ -21,7 +23,8 @@ namespace jnx {
 // section header named by what stands between "[" and its last "]". Any other line with
 // an "=" is a key line. Names match ignoring the case of ASCII letters only; the first
 // matching section and, inside it, the first matching key win. One pair of matching
-// quotes around a value is dropped, a NUL byte ends it, and at most 2047 bytes arrive.
+// quotes around a value is dropped, a NUL byte ends it, and at most kMaxValueLength bytes
+// arrive.
 //
 // Writing: a write replaces the value bytes of its key line and nothing else. A new key
 // goes after the last key line of its section, a new section at the end of the file;
@@ -29,15 +32,18 @@ namespace jnx {
 // valid code page 932 or not, is kept as it was.
 class ProfileDocument {
 public:
-    // Longest value a read returns: the 2048-byte buffer of the Windows function less
-    // its terminating NUL.
-    static constexpr std::size_t kMaxValueLength = 2047;
+    // Longest value a read returns: the read buffer of the Windows function less its
+    // terminating NUL.
+    static constexpr std::size_t kMaxValueLength = ProfileFile::kReadBufferSize - 1;
 
     explicit ProfileDocument(std::string bytes = {});
 
     // The value of `key` in `section`, or `defaultValue` (trailing blanks dropped) when
     // the file has no such key.
     Text read(std::string_view section, std::string_view key, std::string_view defaultValue);
+
+    // The value of `key` in `section` as read() gives it, or none when the file has no such key.
+    std::optional<Text> find(std::string_view section, std::string_view key);
 
     // Stores `value` verbatim (no quoting, no trimming) as the value of `key` in `section`.
     void write(std::string_view section, std::string_view key, std::string_view value);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,9 @@ public:
     // The value of `key` in `section`, or the default (its trailing blanks dropped)
     // when the file lacks the key.
     Text read(std::string_view section, std::string_view key, std::string_view defaultValue);
+
+    // The value of `key` in `section` as read() gives it, or none when the file lacks the key.
+    std::optional<Text> find(std::string_view section, std::string_view key);
 
     // Stores the value verbatim: no quoting, no trimming, no escaping.
     void write(std::string_view section, std::string_view key, std::string_view value);

@@ -3,12 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -330,6 +330,10 @@ ProfileFile::~ProfileFile() = default;
 Text ProfileFile::read(std::string_view section, std::string_view key,
                        std::string_view defaultValue) {
     return state_->document.read(section, key, defaultValue);
+}
+
+std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
+    return state_->document.find(section, key);
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {

@@ -321,6 +321,16 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
     return Text(text.substr(0, text.find('\0')));
 }
 
+// The profile functions give a missing key's default back and tell nothing else; a value
+// that is there reads the same whatever the default, and no value equals both of two.
+std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
+    Text value = read(section, key, "0");
+    if (value == "0" && read(section, key, "1") == "1") {
+        return std::nullopt;
+    }
+    return value;
+}
+
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
     State& state = *state_;
     if (state.failed) {

@@ -1,8 +1,9 @@
 #include "settings_file.h"
 
+#include <algorithm>
+#include <stdexcept>
 #include <utility>
 
-#include "cp932.h"
 #include "errors.h"
 #include "int_conversion.h"
 #include "profile_file.h"
@@ -14,75 +15,70 @@ namespace {
 
 // Every read passes one blank as its default.
 constexpr std::string_view kDefault = " ";
-constexpr std::string_view kTrue = "True";
-constexpr std::string_view kFalse = "False";
 
-constexpr std::string_view kDirSection = "Dir";
-constexpr std::string_view kBetAutoReadKey = "BetAutoRead";
-constexpr std::string_view kPatDataKey = "PatData";
-constexpr std::string_view kOptionsSection = "Options";
-constexpr std::string_view kPauseKey = "OKStep";
+// Where a key's value lives in the model.
+enum class KeyKind { Active, Field, BetAutoRead, PatData, Pause };
 
-// Every key a save writes, in the order it writes them: for each group "Active" and the
-// thirteen fields, then the two folders and the pause option.
-constexpr std::size_t kKeysPerGroup = 1 + kFieldCount;
-constexpr std::size_t kBetAutoReadIndex = kGroupCount * kKeysPerGroup;
-constexpr std::size_t kPatDataIndex = kBetAutoReadIndex + 1;
-constexpr std::size_t kPauseIndex = kPatDataIndex + 1;
-constexpr std::size_t kSavedKeyCount = kPauseIndex + 1;
-
-struct SavedKey {
+struct SettingsKey {
     std::string section;
     std::string_view key;
+    KeyKind kind;
+    std::size_t group;  // Active and Field keys
+    std::size_t field;  // Field keys: the field's index in FieldKey
 };
 
-const std::vector<SavedKey>& SavedKeys() {
-    static const std::vector<SavedKey> keys = [] {
-        std::vector<SavedKey> all;
-        all.reserve(kSavedKeyCount);
+// Every key of the settings, in the order a load reads them and a save writes them: for
+// each group "Active" and the thirteen fields, then the two folders and the pause option.
+const std::vector<SettingsKey>& SettingsKeys() {
+    static const std::vector<SettingsKey> keys = [] {
+        std::vector<SettingsKey> all;
+        all.reserve(kGroupCount * (1 + kFieldCount) + 3);
         for (std::size_t g = 0; g < kGroupCount; ++g) {
-            all.push_back({GroupSection(g), kActiveKey});
-            for (const std::string_view key : FieldKey) {
-                all.push_back({GroupSection(g), key});
+            const std::string section = GroupSection(g);
+            all.push_back({section, kActiveKey, KeyKind::Active, g, 0});
+            for (std::size_t k = 0; k < kFieldCount; ++k) {
+                all.push_back({section, FieldKey[k], KeyKind::Field, g, k});
             }
         }
-        all.push_back({std::string(kDirSection), kBetAutoReadKey});
-        all.push_back({std::string(kDirSection), kPatDataKey});
-        all.push_back({std::string(kOptionsSection), kPauseKey});
+        all.push_back({"Dir", "BetAutoRead", KeyKind::BetAutoRead, 0, 0});
+        all.push_back({"Dir", "PatData", KeyKind::PatData, 0, 0});
+        all.push_back({"Options", "OKStep", KeyKind::Pause, 0, 0});
         return all;
     }();
     return keys;
 }
 
-// The value a key is left with by WriteIni: bet-type names as their codes, course names
-// as their numbers, the flags as "True" or "False", every other text verbatim.
-Text SavedValue(const SettingsModel& model, std::size_t index) {
-    if (index == kBetAutoReadIndex) {
-        return model.betAutoReadFolder;
-    }
-    if (index == kPatDataIndex) {
-        return model.patFolder;
-    }
-    if (index == kPauseIndex) {
-        return Text(model.pauseText == kTrue ? kTrue : kFalse);
-    }
-    const GroupSettings& group = model.group(index / kKeysPerGroup);
-    const std::size_t slot = index % kKeysPerGroup;
-    if (slot == 0) {
-        return Text(group.active ? kTrue : kFalse);
-    }
-    const std::size_t k = slot - 1;
-    const Text& field = group.fields[k];
+// A field's text as a save writes it: a bet-type name as its code, a course name as its
+// number, any other text verbatim.
+Text SavedField(std::size_t k, const Text& text) {
     if (k == kTypeField) {
-        if (const auto code = BetTypeCodeByName(field)) {
+        if (const auto code = BetTypeCodeByName(text)) {
             return Text(*code);
         }
     } else if (k == kCourseField) {
-        if (const auto number = CourseNumberByName(field)) {
+        if (const auto number = CourseNumberByName(text)) {
             return IntToStr(*number);
         }
     }
-    return field;
+    return text;
+}
+
+// The value a key is left with by WriteIni: the fields as SavedField gives them, the flags
+// as "True" or "False", the folders verbatim.
+Text SavedValue(const SettingsModel& model, const SettingsKey& key) {
+    switch (key.kind) {
+        case KeyKind::Active:
+            return Text(model.group(key.group).active ? kTrueText : kFalseText);
+        case KeyKind::Field:
+            return SavedField(key.field, model.group(key.group).fields[key.field]);
+        case KeyKind::BetAutoRead:
+            return model.betAutoReadFolder;
+        case KeyKind::PatData:
+            return model.patFolder;
+        case KeyKind::Pause:
+            return Text(model.pauseText == kTrueText ? kTrueText : kFalseText);
+    }
+    return {};  // not reached: every kind returns above
 }
 
 // Refuses a save whose values cannot be stored as they are, before anything is written:
@@ -91,10 +87,9 @@ Text SavedValue(const SettingsModel& model, std::size_t index) {
 // model would have written is checked, whichever keys a save then keeps from the file.
 void CheckStorable(const SettingsModel& model) {
     constexpr std::string_view kUnstorable("\r\n\0", 3);
-    const std::vector<SavedKey>& keys = SavedKeys();
-    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
-        if (SavedValue(model, i).find_first_of(kUnstorable) != Text::npos) {
-            throw UnsafeValueError(keys[i].section, keys[i].key);
+    for (const SettingsKey& key : SettingsKeys()) {
+        if (SavedValue(model, key).find_first_of(kUnstorable) != Text::npos) {
+            throw UnsafeValueError(key.section, key.key);
         }
     }
 }
@@ -115,83 +110,60 @@ Text LoadedField(std::size_t k, Text value) {
     return value;
 }
 
-// Puts a value read from the file into the model as a load does, except that a course
-// value that is not an integer stays as read instead of stopping anything: it came from
-// another program during a save, and is kept in the file as it is.
-void TakeValue(SettingsModel& model, std::size_t index, const Text& value) {
-    if (index == kBetAutoReadIndex) {
-        model.betAutoReadFolder = value;
-        return;
-    }
-    if (index == kPatDataIndex) {
-        model.patFolder = value;
-        return;
-    }
-    if (index == kPauseIndex) {
-        model.pauseText = value;
-        return;
-    }
-    GroupSettings& group = model.group(index / kKeysPerGroup);
-    const std::size_t slot = index % kKeysPerGroup;
-    if (slot == 0) {
-        group.active = value == kTrue;
-        return;
-    }
-    const std::size_t k = slot - 1;
-    try {
-        group.fields[k] = LoadedField(k, value);
-    } catch (const ConversionError&) {
-        group.fields[k] = value;
+// Puts a value read from the file into the model as a load does. A course text that is
+// not an integer throws ConversionError and is left in the model as read.
+void LoadValue(SettingsModel& model, const SettingsKey& key, const Text& value) {
+    switch (key.kind) {
+        case KeyKind::Active:
+            model.group(key.group).active = value == kTrueText;
+            return;
+        case KeyKind::Field: {
+            Text& field = model.group(key.group).fields[key.field];
+            field = value;
+            field = LoadedField(key.field, field);
+            return;
+        }
+        case KeyKind::BetAutoRead:
+            model.betAutoReadFolder = value;
+            return;
+        case KeyKind::PatData:
+            model.patFolder = value;
+            return;
+        case KeyKind::Pause:
+            model.pauseText = value;
+            return;
     }
 }
 
-// The value of a key as a read returns it, or none when the file lacks the key: a
-// missing key gives back the default, and no value equals both of two defaults.
-std::optional<Text> Find(ProfileFile& profile, const SavedKey& key) {
-    Text value = profile.read(key.section, key.key, "0");
-    if (value == "0" && profile.read(key.section, key.key, "1") == "1") {
-        return std::nullopt;
+// Puts a value read from the file into the model as a load does, except that a course
+// value that is not an integer stays as read instead of stopping anything: it came from
+// another program during a save, and is kept in the file as it is.
+void TakeValue(SettingsModel& model, const SettingsKey& key, const Text& value) {
+    try {
+        LoadValue(model, key, value);
+    } catch (const ConversionError&) {
+        // LoadValue has left the text read in the field.
     }
-    return value;
 }
 
 std::vector<std::optional<Text>> FindAll(ProfileFile& profile) {
     std::vector<std::optional<Text>> values;
-    values.reserve(kSavedKeyCount);
-    for (const SavedKey& key : SavedKeys()) {
-        values.push_back(Find(profile, key));
+    values.reserve(SettingsKeys().size());
+    for (const SettingsKey& key : SettingsKeys()) {
+        values.push_back(profile.find(key.section, key.key));
     }
     return values;
 }
 
+// Reads the keys in table order; a course that is not a number stops the load there, with
+// the text read in place and every later key of the model as it was.
 void ReadInto(ProfileFile& profile, SettingsModel& model) {
-    for (std::size_t g = 0; g < kGroupCount; ++g) {
-        const std::string section = GroupSection(g);
-        GroupSettings& group = model.group(g);
-        group.active = profile.read(section, kActiveKey, kDefault) == kTrue;
-        for (std::size_t k = 0; k < kFieldCount; ++k) {
-            // A course that is not a number stops the load with the text read in place.
-            Text& field = group.fields[k];
-            field = profile.read(section, FieldKey[k], kDefault);
-            field = LoadedField(k, field);
-        }
+    for (const SettingsKey& key : SettingsKeys()) {
+        LoadValue(model, key, profile.read(key.section, key.key, kDefault));
     }
-    model.betAutoReadFolder = profile.read(kDirSection, kBetAutoReadKey, kDefault);
-    model.patFolder = profile.read(kDirSection, kPatDataKey, kDefault);
-    model.pauseText = profile.read(kOptionsSection, kPauseKey, kDefault);
 }
 
 }  // namespace
-
-std::string WindowsFolderPart(std::string_view path) {
-    const std::size_t last = cp932::FindLastChar(path, '\\');
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
-}
-
-std::string PosixFolderPart(std::string_view path) {
-    const std::size_t last = path.rfind('/');
-    return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
-}
 
 void ReadIni(SettingsModel& model, const std::string& path) {
     ProfileFile profile(path);
@@ -207,40 +179,47 @@ void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& sn
     ReadInto(profile, model);
     snapshot.model_ = model;
     snapshot.fileValues_ = std::move(values);
-    snapshot.mustWrite_.assign(kSavedKeyCount, false);
+    snapshot.mustWrite_.assign(SettingsKeys().size(), false);
 }
 
 void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
-    if (!mustWrite_.empty()) {
-        mustWrite_.at(group * kKeysPerGroup + 1 + field) = true;
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    const auto found = std::find_if(keys.begin(), keys.end(), [&](const SettingsKey& key) {
+        return key.kind == KeyKind::Field && key.group == group && key.field == field;
+    });
+    if (found == keys.end()) {
+        throw std::out_of_range("SettingsSnapshot::mustWrite: no such field");
+    }
+    if (!mustWrite_.empty()) {  // empty until a load
+        mustWrite_[static_cast<std::size_t>(found - keys.begin())] = true;
     }
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
     CheckStorable(model);
     ProfileFile profile(path);
-    const std::vector<SavedKey>& keys = SavedKeys();
-    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
-        profile.write(keys[i].section, keys[i].key, SavedValue(model, i));
+    for (const SettingsKey& key : SettingsKeys()) {
+        profile.write(key.section, key.key, SavedValue(model, key));
     }
     profile.commit();
 }
 
 std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot) {
-    if (snapshot.fileValues_.size() != kSavedKeyCount) {
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    if (snapshot.fileValues_.size() != keys.size()) {
         // Nothing was loaded: there is nothing another program could have changed.
         WriteIni(static_cast<const SettingsModel&>(model), path);
         return 0;
     }
     CheckStorable(model);
-    const std::vector<SavedKey>& keys = SavedKeys();
     ProfileFile profile(path);
-    std::vector<std::optional<Text>> fileValues(kSavedKeyCount);
+    std::vector<std::optional<Text>> fileValues(keys.size());
     std::vector<std::size_t> kept;
-    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
-        const Text value = SavedValue(model, i);
-        if (!snapshot.mustWrite_[i] && value == SavedValue(snapshot.model_, i)) {
-            std::optional<Text> current = Find(profile, keys[i]);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const SettingsKey& key = keys[i];
+        const Text value = SavedValue(model, key);
+        if (!snapshot.mustWrite_[i] && value == SavedValue(snapshot.model_, key)) {
+            std::optional<Text> current = profile.find(key.section, key.key);
             // The user left this key alone and another program changed it. A key that has
             // gone (or a file that has) is written again: losing it helps nobody.
             if (current && current != snapshot.fileValues_[i]) {
@@ -249,27 +228,27 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
                 continue;
             }
         }
-        profile.write(keys[i].section, keys[i].key, value);
+        profile.write(key.section, key.key, value);
     }
     // What a read gives back for the written keys, quotes and blanks dropped as a read
     // drops them.
     std::size_t next = 0;
-    for (std::size_t i = 0; i < kSavedKeyCount; ++i) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
         if (next < kept.size() && kept[next] == i) {
             ++next;
         } else {
-            fileValues[i] = Find(profile, keys[i]);
+            fileValues[i] = profile.find(keys[i].section, keys[i].key);
         }
     }
     profile.commit();
 
     for (const std::size_t i : kept) {
         // A missing key reads as the default's text without its blank: empty.
-        TakeValue(model, i, fileValues[i].value_or(Text()));
+        TakeValue(model, keys[i], fileValues[i].value_or(Text()));
     }
     snapshot.model_ = model;
     snapshot.fileValues_ = std::move(fileValues);
-    snapshot.mustWrite_.assign(kSavedKeyCount, false);
+    snapshot.mustWrite_.assign(keys.size(), false);
     return kept.size();
 }
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "settings_file.h"
+#include "settings_path.h"
 
 namespace jnx {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "settings_file.h"
+#include "settings_path.h"
 
 namespace jnx {
 

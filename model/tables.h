@@ -45,6 +45,11 @@ enum FieldIndex : std::size_t {
 // The key of a group's active flag.
 inline constexpr std::string_view kActiveKey = "Active";
 
+// The texts of a flag in the file (a group's "Active", the pause option): only kTrueText,
+// byte for byte, is set; a save writes one of the two.
+inline constexpr std::string_view kTrueText = "True";
+inline constexpr std::string_view kFalseText = "False";
+
 struct BetType {
     std::string_view code;  // as stored in the file: "T", "F", "W", "U", "K"
     std::string_view name;  // as shown: 単勝, 複勝, 枠連, 馬連, ワイド

@@ -71,7 +71,7 @@ void PageTransfer::UpDatePage(FillErrors errors) {
     }
     controls_.Edit2->setBytes(model_.betAutoReadFolder);
     controls_.Edit3->setBytes(model_.patFolder);
-    controls_.CheckBox1->setChecked(model_.pauseText == "True");
+    controls_.CheckBox1->setChecked(model_.pauseText == kTrueText);
     if (firstError && errors == FillErrors::Raise) {
         std::rethrow_exception(firstError);
     }
@@ -104,7 +104,7 @@ void PageTransfer::MemoryPage() {
     }
     model_.betAutoReadFolder = controls_.Edit2->bytes();
     model_.patFolder = controls_.Edit3->bytes();
-    model_.pauseText = controls_.CheckBox1->isChecked() ? "True" : "False";
+    model_.pauseText = controls_.CheckBox1->isChecked() ? kTrueText : kFalseText;
     currentPage = requestedPage;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "errors.h"
@@ -77,6 +78,18 @@ TEST_F(ConcurrentSave, ResetsAreWrittenEvenOverAnUnchangedText) {
     EXPECT_EQ(save(), 0U);
     EXPECT_EQ(inFile("Group0", "Total"), "0");
     EXPECT_EQ(inFile("Group3", "Total"), "0");
+}
+
+// A field that does not exist is refused, and no other key is taken for it.
+TEST_F(ConcurrentSave, MustWriteRefusesFieldsThatDoNotExist) {
+    otherProgramWrites("Group1", "Active", "False");
+    otherProgramWrites("Dir", "BetAutoRead", "E:\\");
+    EXPECT_THROW(snapshot_.mustWrite(0, kFieldCount), std::out_of_range);
+    EXPECT_THROW(snapshot_.mustWrite(kGroupCount - 1, kFieldCount), std::out_of_range);
+    EXPECT_THROW(snapshot_.mustWrite(kGroupCount, 0), std::out_of_range);
+    EXPECT_EQ(save(), 2U);
+    EXPECT_EQ(inFile("Group1", "Active"), "False");
+    EXPECT_EQ(inFile("Dir", "BetAutoRead"), "E:\\");
 }
 
 TEST_F(ConcurrentSave, ASecondSaveDoesNotWriteTheOldValueBack) {

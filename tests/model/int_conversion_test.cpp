@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "int_conversion.h"
+#include "test_models.h"
 
 namespace jnx {
 namespace {
@@ -51,11 +52,7 @@ TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
         StrToInt(text);
         FAIL() << "accepted '" << text << "'";
     } catch (const ConversionError& error) {
-        // '<text>' は整数ではありません
-        const std::string expected = "'" + text +
-                                     "'\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82"
-                                     "\xE8\x82\xDC\x82\xB9\x82\xF1";
-        EXPECT_EQ(error.message(), expected);
+        EXPECT_EQ(error.message(), "'" + text + "'" + test::kNotAnInteger);
     }
 }
 

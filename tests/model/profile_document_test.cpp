@@ -96,6 +96,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"S", "K", "2"}, {"\x83\x5D", "A", "\x95\x5C"}},
                   "\xFF\xFE junk\r\n[S]\r\nK=2\r\n\x83\r\n\x80\xA0\xFD=\xFF\r\n[\x83\x5D]\r\n"
                   "A=\x95\x5C\r\n"},
+        // Added lines end like the first line, in a lone CR; in front of an old LF, which
+        // would read as one line break with it and lose the empty line it ends, in CR LF.
+        WriteCase{"LoneCrBeforeAnLfEndsInCrLf",
+                  "; notes\r[Group0]\rType=T\n\n[Dir]\r",
+                  {{"Group0", "Bb", "3"}},
+                  "; notes\r[Group0]\rType=T\nBb=3\r\n\n[Dir]\r"},
         WriteCase{"BlankLinesBetweenSectionsStay",
                   "[S]\n\nA=1\n\n\n[T]\n\n",
                   {{"S", "A", "x"}, {"T", "B", "y"}},

@@ -18,6 +18,7 @@
 #include "errors.h"
 #include "profile_file.h"
 #include "test_files.h"
+#include "test_models.h"
 
 namespace jnx {
 namespace {
@@ -115,8 +116,7 @@ TEST(ProfileFile, FailedCommitLeavesTheFileAndNoTemporary) {
         profile.commit();
         ADD_FAILURE() << "commit succeeded";
     } catch (const WriteError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  path + "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
+        EXPECT_EQ(std::string(error.what()), path + test::kCannotWrite);
     }
     ProfileFile::setReplaceHookForTesting({});
     EXPECT_EQ(test::ReadBytes(path), original);

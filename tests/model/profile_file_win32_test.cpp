@@ -272,7 +272,7 @@ TEST(WindowsSave, AttributesAreKept) {
     // A file a save makes has none of them.
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    WriteIni(test::PlainModel(), path);
+    WriteIni(test::TestModel(), path);
     EXPECT_EQ(Attributes(path) & kKeptAttributes, 0U);
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
 }

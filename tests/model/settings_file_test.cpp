@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
+#include "settings_path.h"
 #include "test_files.h"
 #include "test_models.h"
 
@@ -24,37 +25,36 @@ using test::kKyoto;
 using test::kNotAnInteger;
 using test::kTansho;
 using test::kWakuren;
-using test::PlainGroup;
-using test::PlainModel;
+using test::TestModel;
 
 TEST(WriteIni, NewFileIsLaidOutInKeyOrder) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    WriteIni(PlainModel(), path);
+    WriteIni(TestModel(), path);
 
     std::string expected;
     for (std::size_t g = 0; g < kGroupCount; ++g) {
-        expected += test::NewGroupSection(std::string(GroupName[g]),
-                                          test::PlainGroupInFile(static_cast<int>(g)), "\r\n");
+        expected += test::NewGroupSection(g, "\r\n");
     }
-    expected += "[Dir]\r\nBetAutoRead=C:\\Bet\\\r\nPatData=C:\\\x83\x5C\\\r\n";
+    expected +=
+        "[Dir]\r\nBetAutoRead=C:\\Jnx\\\x95\x5C"
+        "0\\\r\nPatData=D:\\PAT\\\x83\x5C\\\r\n";
     expected += "[Options]\r\nOKStep=True\r\n";
     EXPECT_EQ(test::ReadBytes(path), expected);
 
     SettingsModel loaded;
     ReadIni(loaded, path);
-    EXPECT_EQ(loaded, PlainModel());
+    EXPECT_EQ(loaded, TestModel());
 }
 
 TEST(WriteIni, UnwritableFileReportsItsPath) {
     test::TempDir dir;
     const std::string path = (dir.path() / "missing" / "Jnx.ini").string();
     try {
-        WriteIni(PlainModel(), path);
+        WriteIni(TestModel(), path);
         FAIL() << "wrote into a missing folder";
     } catch (const WriteError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  path + "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1");
+        EXPECT_EQ(std::string(error.what()), path + kCannotWrite);
     }
     EXPECT_EQ(test::ListFolder(dir.path()), "");
 }
@@ -70,7 +70,7 @@ TEST(WriteIni, ErrorLocatesThePathInItsMessage) {
 #endif
     const std::string path = (dir.path() / "missing").string() + "/" + folder + "/Jnx.ini";
     try {
-        WriteIni(PlainModel(), path);
+        WriteIni(TestModel(), path);
         FAIL() << "wrote into a missing folder";
     } catch (const WriteError& error) {
         EXPECT_EQ(error.path(), path);
@@ -83,7 +83,7 @@ TEST(WriteIni, ErrorLocatesThePathInItsMessage) {
 TEST(ReadIni, TranslatesCodesAndKeepsWhatItCannotTranslate) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    WriteIni(PlainModel(), path);
+    WriteIni(TestModel(), path);
     {
         // Edit the file the way the betting tool or a user would.
         ProfileFile profile(path);
@@ -130,7 +130,7 @@ TEST_P(CourseNumbers, LoadAndSave) {
     const CourseCase& c = GetParam();
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    WriteIni(PlainModel(), path);
+    WriteIni(TestModel(), path);
     {
         ProfileFile profile(path);
         profile.write("Group5", "Bb", c.inFile);
@@ -175,7 +175,7 @@ TEST(ReadIni, MissingFileStopsAtTheFirstGroup) {
 TEST(ReadIni, BadCourseStopsTheLoadAtItsGroup) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    WriteIni(PlainModel(), path);
+    WriteIni(TestModel(), path);
     {
         ProfileFile profile(path);
         profile.write("Group3", "Bb", kKyoto + " ");  // a course name, not a number
@@ -190,12 +190,12 @@ TEST(ReadIni, BadCourseStopsTheLoadAtItsGroup) {
         EXPECT_EQ(std::string(error.what()), "'" + kKyoto + "'" + kNotAnInteger);
     }
     for (std::size_t g = 0; g < 3; ++g) {
-        EXPECT_EQ(model.group(g), PlainGroup(static_cast<int>(g))) << g;
+        EXPECT_EQ(model.group(g), TestModel().group(g)) << g;
     }
     GroupSettings partial;
     partial.active = false;
-    partial.fields[kTypeField] = kTansho;
-    partial.fields[kPopularityField] = "1";
+    partial.fields[kTypeField] = "\x94\x6E\x98\x41";  // 馬連
+    partial.fields[kPopularityField] = "3";
     partial.fields[kCourseField] = kKyoto;
     EXPECT_EQ(model.group(3), partial);
     for (std::size_t g = 4; g < kGroupCount; ++g) {
@@ -288,7 +288,7 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
 TEST(WriteIni, PauseTextIsNeverWrittenAsItIs) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsModel model = PlainModel();
+    SettingsModel model = TestModel();
     model.pauseText = "True\r\n[Dir]";
     ASSERT_NO_THROW(WriteIni(model, path));
     EXPECT_EQ(ProfileFile(path).read("Options", "OKStep", " "), "False");

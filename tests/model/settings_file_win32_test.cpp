@@ -8,6 +8,7 @@
 #include <string>
 
 #include "settings_file.h"
+#include "settings_path.h"
 #include "test_files.h"
 #include "test_models.h"
 
@@ -73,10 +74,10 @@ TEST(SettingsPath, FolderNameEndingInTrailBackslash) {
     ASSERT_EQ(settings, folder + "\\Jnx.ini");
 
     // The profile functions take the path as it is.
-    WriteIni(test::PlainModel(), settings);
+    WriteIni(test::TestModel(), settings);
     SettingsModel loaded;
     ReadIni(loaded, settings);
-    EXPECT_EQ(loaded, test::PlainModel());
+    EXPECT_EQ(loaded, test::TestModel());
 }
 
 }  // namespace

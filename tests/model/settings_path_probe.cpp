@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "settings_file.h"
+#include "settings_path.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

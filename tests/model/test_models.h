@@ -15,66 +15,56 @@ inline const std::string kWakuren = "\x98\x67\x98\x41";  // 枠連
 inline const std::string kSapporo = "\x8E\x44\x96\x79";  // 札幌
 inline const std::string kKyoto = "\x8B\x9E\x93\x73";    // 京都
 inline const std::string kKokura = "\x8F\xAC\x91\x71";   // 小倉
-// " は整数ではありません"
+inline const std::string kHyo = "\x95\x5C";              // 表, whose trail byte is "\"
+// What follows the text in a conversion error: " は整数ではありません"
 inline const std::string kNotAnInteger =
     "\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-// " に書き込めません"
+// What follows the path in a write error: " に書き込めません"
 inline const std::string kCannotWrite =
     "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 
-// A group's keys in the order a save writes them.
-inline constexpr std::array<const char*, 14> kKeyOrder = {
-    "Active", "Type", "Popularity", "Bb",   "R",      "Step",    "Total",
-    "Bet",    "Odd",  "Plus",       "Skip", "MinOdd", "Maxstep", "PN"};
-
-// One group section as a save lays it out in a new file.
-inline std::string NewGroupSection(const std::string& name,
-                                   const std::array<std::string, 14>& values,
-                                   const std::string& newline) {
-    std::string text = "[Group" + name + "]" + newline;
-    for (std::size_t i = 0; i < kKeyOrder.size(); ++i) {
-        text += std::string(kKeyOrder[i]) + "=" + values[i] + newline;
-    }
-    return text;
-}
-
-// Group g of PlainModel().
-inline GroupSettings PlainGroup(int g) {
-    GroupSettings group;
-    group.active = g % 2 == 0;
-    group.fields = {kTansho, "1",   kSapporo, std::to_string(g), "0", "0", "0", "0.0", "500",
-                    "0",     "2.2", "100",    std::to_string(-g)};
-    return group;
-}
-
-// The values of PlainGroup(g) as a save stores them, in kKeyOrder.
-inline std::array<std::string, 14> PlainGroupInFile(int g) {
-    return {g % 2 == 0 ? "True" : "False",
-            "T",
-            "1",
-            "1",
-            std::to_string(g),
-            "0",
-            "0",
-            "0",
-            "0.0",
-            "500",
-            "0",
-            "2.2",
-            "100",
-            std::to_string(-g)};
-}
-
-// A full model in which every group differs, with a folder ending in ソ (83 5C).
-inline SettingsModel PlainModel() {
+// A full model in which every group differs from the others and every value from the same
+// value of another variant, most of them in length too. The bet types run through all five,
+// the courses through all ten and "0", a number without a course; the other fields hold 表
+// and the PAT folder ends in ソ (83 5C), both with the trail byte "\".
+inline SettingsModel TestModel(int variant = 0) {
     SettingsModel model;
     for (std::size_t g = 0; g < kGroupCount; ++g) {
-        model.group(g) = PlainGroup(static_cast<int>(g));
+        const std::size_t n = g + static_cast<std::size_t>(variant);
+        GroupSettings& group = model.group(g);
+        group.active = n % 2 == 0;
+        for (std::size_t k = 0; k < kFieldCount; ++k) {
+            group.fields[k] =
+                "v" + std::to_string(variant) + std::string(n % 3, '-') + std::to_string(k) + kHyo;
+        }
+        group.fields[kTypeField] = BetTypeCode[n % BetTypeCode.size()].name;
+        group.fields[kPopularityField] = std::to_string(n);
+        group.fields[kCourseField] = n % 4 == 0 ? "0" : std::string(CourseCode[n % 10]);
     }
-    model.betAutoReadFolder = "C:\\Bet\\";
-    model.patFolder = "C:\\\x83\x5C\\";  // C:\ソ\ .
-    model.pauseText = "True";
+    model.betAutoReadFolder = "C:\\Jnx\\" + kHyo + std::to_string(variant) + "\\";
+    model.patFolder =
+        "D:\\PAT" + std::string(static_cast<std::size_t>(variant), 'x') + "\\\x83\x5C\\";
+    model.pauseText = variant % 2 == 0 ? "True" : "False";
     return model;
+}
+
+// Group g of TestModel() as a save lays it out in a new file: its keys in the order a save
+// writes them, the bet type as its code and the course as its number.
+inline std::string NewGroupSection(std::size_t g, const std::string& newline) {
+    static constexpr std::array<const char*, kFieldCount> kKeys = {
+        "Type", "Popularity", "Bb",   "R",      "Step",    "Total", "Bet",
+        "Odd",  "Plus",       "Skip", "MinOdd", "Maxstep", "PN"};
+    const GroupSettings group = TestModel().group(g);
+    std::array<std::string, kFieldCount> values = group.fields;
+    values[kTypeField] = BetTypeCode[g % BetTypeCode.size()].code;
+    values[kCourseField] = g % 4 == 0 ? "0" : std::to_string(g % 10 + 1);
+
+    std::string text = "[Group" + std::string(GroupName[g]) + "]" + newline;
+    text += std::string("Active=") + (group.active ? "True" : "False") + newline;
+    for (std::size_t k = 0; k < kFieldCount; ++k) {
+        text += std::string(kKeys[k]) + "=" + values[k] + newline;
+    }
+    return text;
 }
 
 }  // namespace jnx::test
