@@ -3,7 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
