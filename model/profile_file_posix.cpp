@@ -3,12 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <optional>

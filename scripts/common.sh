@@ -40,24 +40,52 @@ ensure_packages() {
     fi
 }
 
-# Starts Xvfb on the first free display and sets DISPLAY and XVFB_PID; stop_xvfb ends it.
+# Starts an X server of the caller's own (Xvfb) and sets DISPLAY and XVFB_PID; stop_xvfb
+# ends it. The server's output goes to the file named by the first argument (nowhere by
+# default). The display number is picked at random from a wide range, so that servers
+# started side by side, or one after another, never meet on one number (a server that
+# has just stopped may still be removing its files). The server is ready when the
+# display's lock file names it and it answers; one that exits or does not answer within
+# ten seconds is stopped and another number tried, five times at most. It must not reset
+# when its last client leaves: the check that it answers is such a client, and a reset
+# would refuse the next connection.
 start_xvfb() {
-    local display=90
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$display"
-    local tries=0
-    until xdpyinfo >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        if [ "$tries" -gt 100 ]; then
-            echo "Xvfb did not start on $DISPLAY" >&2
-            return 1
+    local log=${1:-/dev/null}
+    local attempt display tries
+    for attempt in 1 2 3 4 5; do
+        display=$((100 + RANDOM % 30000))
+        if [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; then
+            continue
         fi
-        sleep 0.1
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$log" 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$display"
+        tries=0
+        until xvfb_ready "$display"; do
+            if ! kill -0 "$XVFB_PID" 2>/dev/null || [ "$tries" -ge 200 ]; then
+                break
+            fi
+            tries=$((tries + 1))
+            sleep 0.05
+        done
+        if xvfb_ready "$display"; then
+            return 0
+        fi
+        stop_xvfb
+        echo "attempt $attempt: no X server on :$display" >&2
     done
+    echo "no X server would start" >&2
+    return 1
+}
+
+# Whether the server started last holds the display (another one, unseen by the check of
+# the lock files, may answer on the number) and answers.
+xvfb_ready() {
+    local holder=
+    kill -0 "$XVFB_PID" 2>/dev/null || return 1
+    read -r holder 2>/dev/null <"/tmp/.X$1-lock" || return 1
+    [ "$holder" = "$XVFB_PID" ] || return 1
+    xdpyinfo >/dev/null 2>&1
 }
 
 stop_xvfb() {

@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for the given
 # number of seconds (60 by default) on a copy of its seed corpus. Exits non-zero when a
 # fuzzer found a crash; the inputs that crashed are left in build-fuzz/crashes/. Once the
-# fault is fixed, put such an input into fuzz/corpus/<name>/: every run replays the seeds.
+# fault is fixed, put such an input into fuzz/corpus/<name>/: every run here starts from
+# the corpus, and ctest replays it in every build (the tests *_fuzzer_corpus).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 seconds=${1:-60}

@@ -13,7 +13,8 @@
 # C: is made under E2E_DRIVE_C, the Unix path of the prefix's drive_c.
 #
 # Every process the scenario starts is stopped by its id when it ends, whatever happens.
-set -euo pipefail
+# The scripts' shared functions (the X server's start among them) set -euo pipefail.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
 
 scenario=$1
 executable=$2
@@ -60,10 +61,7 @@ finish() {
     if windows; then
         "${start_command[@]}" --stop >/dev/null 2>&1 || true
     fi
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    stop_xvfb
     if [ "$status" -ne 0 ]; then
         for log in editor xvfb; do
             if [ -s "$scratch/$log.log" ]; then
@@ -96,44 +94,11 @@ wait_for() {
     done
 }
 
-# A server on a display number of its own, picked at random from a wide range so that
-# scenarios running side by side, or one after another, never meet on one number (a
-# server that has just stopped may still be removing its files); the server must answer
-# before the scenario goes on. It must not reset when its last client leaves: the check
-# that it answers is such a client, and a reset refuses the editor's connection.
-server_answers() {
-    xdpyinfo >/dev/null 2>&1
-}
-
+# An X server of the scenario's own, its output kept for the failure report; Wine's runner
+# shows windows only on the display it is given.
 start_server() {
-    local attempt
-    for attempt in 1 2 3 4 5; do
-        local display=$((100 + RANDOM % 30000))
-        if [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; then
-            continue
-        fi
-        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$scratch/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$display"
-        # Wine's runner shows windows only on the display it is given.
-        export JNX_WINE_DISPLAY=$DISPLAY
-        local tries=0
-        until server_answers; do
-            if ! kill -0 "$XVFB_PID" 2>/dev/null || [ "$tries" -ge 200 ]; then
-                break
-            fi
-            tries=$((tries + 1))
-            sleep 0.05
-        done
-        if server_answers; then
-            return 0
-        fi
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-        XVFB_PID=
-        echo "attempt $attempt: no X server on :$display" >&2
-    done
-    fail "no X server would start"
+    start_xvfb "$scratch/xvfb.log" || fail "no X server would start"
+    export JNX_WINE_DISPLAY=$DISPLAY
 }
 
 # Starts the editor in its folder; any arguments are handed to it.
