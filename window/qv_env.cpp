@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app_icon.h"
-#include "command.h"
 #include "cp932_text.h"
-#include "folder_creation.h"
+#include "error_box.h"
 #include "folder_dialog.h"
+#include "folder_paths.h"
 #include "tables.h"
 #include "window_layout.h"
 #include "window_style.h"

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <filesystem>
 
-#include "command.h"
 #include "cp932_text.h"
+#include "error_box.h"
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"

@@ -13,11 +13,11 @@
 #include <QTest>
 
 #include "colours.h"
-#include "command.h"
 #include "cp932_text.h"
+#include "error_box.h"
 #include "errors.h"
-#include "folder_creation.h"
 #include "folder_dialog.h"
+#include "folder_paths.h"
 #include "window_layout.h"
 #include "window_style.h"
 #include "window_test_support.h"

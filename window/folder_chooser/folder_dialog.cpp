@@ -21,7 +21,7 @@
 
 #include "colours.h"
 #include "cp932_text.h"
-#include "folder_creation.h"
+#include "folder_paths.h"
 #include "text_controls.h"
 #include "window_layout.h"
 #include "window_style.h"

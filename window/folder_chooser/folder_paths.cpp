@@ -1,4 +1,4 @@
-#include "folder_creation.h"
+#include "folder_paths.h"
 
 #include <QDir>
 #include <QFileInfo>
