@@ -5,7 +5,6 @@
 
 #include "cp932_text.h"
 #include "errors.h"
-#include "window_style.h"
 
 namespace jnx {
 
