@@ -438,7 +438,7 @@ void FolderDialogTest::creationRule() {
         try {
             CreateFolders(bad);
             QFAIL("no error");
-        } catch (const Error& error) {
+        } catch (const FolderCreationError& error) {
             QCOMPARE(DecodeCp932(error.message()), QStringLiteral("ディレクトリを作成できません"));
         }
     }

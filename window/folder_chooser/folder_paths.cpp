@@ -3,14 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "cp932_text.h"
 #include "errors.h"
 
 namespace jnx {
 
 namespace {
-
-constexpr std::string_view kCannotCreate = "ディレクトリを作成できません";
 
 #ifdef Q_OS_WIN
 constexpr qsizetype kShortestFolder = 3;  // "C:" is a drive, not a folder to make
@@ -74,7 +71,7 @@ QString EntryName(const QString& path) {
 
 bool CreateFolders(const QString& text) {
     if (text.isEmpty()) {
-        throw Error(EncodeCp932(Utf8(kCannotCreate)).value_or(std::string()));
+        throw FolderCreationError();
     }
     QString folder = text;
     if (!folder.isEmpty() && IsFolderSeparator(folder.back())) {

@@ -38,7 +38,7 @@ QString EntryName(const QString& path);
 // text that is its own folder part needs nothing; otherwise the folder part is made first
 // and, only if that worked, the folder itself. Gives false when a folder could not be
 // made, which is not reported. An empty text, which is also what the uppermost missing
-// folder of a relative text leaves, throws Error "ディレクトリを作成できません".
+// folder of a relative text leaves, throws FolderCreationError ("ディレクトリを作成できません").
 bool CreateFolders(const QString& text);
 
 }  // namespace jnx
