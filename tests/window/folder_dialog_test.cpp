@@ -17,8 +17,8 @@
 #include "error_box.h"
 #include "errors.h"
 #include "folder_dialog.h"
+#include "folder_dialog_layout.h"
 #include "folder_paths.h"
-#include "window_layout.h"
 #include "window_style.h"
 #include "window_test_support.h"
 

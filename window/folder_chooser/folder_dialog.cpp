@@ -18,10 +18,10 @@
 
 #include "colours.h"
 #include "cp932_text.h"
+#include "folder_dialog_layout.h"
 #include "folder_icons.h"
 #include "folder_paths.h"
 #include "text_controls.h"
-#include "window_layout.h"
 #include "window_style.h"
 
 namespace jnx {

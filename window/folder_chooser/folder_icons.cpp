@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <array>
 
-#include "window_layout.h"
+#include "folder_dialog_layout.h"
 
 namespace jnx {
 
