@@ -1,9 +1,10 @@
 #include "row_controls.h"
 
+#include <QPalette>
 #include <string_view>
 #include <vector>
 
-#include "colours.h"
+#include "colour_names.h"
 #include "cp932_text.h"
 #include "tables.h"
 #include "window_style.h"

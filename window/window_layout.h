@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "colours.h"
+#include "colour_names.h"
 
 namespace jnx::layout {
 

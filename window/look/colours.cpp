@@ -1,11 +1,60 @@
 #include "colours.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 
 namespace jnx {
 
 namespace {
+
+// Where a colour's value comes from: a fixed value, or a colour of the desktop's palette
+// that is taken only while it stands far enough from white to be read there, with the
+// fixed value in its place otherwise.
+struct ColourSource {
+    Colour colour;
+    QRgb fixed = 0;
+    std::optional<QPalette::ColorRole> role{};
+    QPalette::ColorGroup group = QPalette::Active;
+    double minimumContrast = 0;  // against white
+};
+
+// The classic Windows scheme's grey, for the colours Qt's palette does not have.
+constexpr QRgb kClassicGrey = qRgb(212, 208, 200);
+
+constexpr auto kColourSources = std::to_array<ColourSource>({
+    {.colour = Colour::White, .fixed = qRgb(255, 255, 255)},
+    {.colour = Colour::Black, .fixed = qRgb(0, 0, 0)},
+    {.colour = Colour::Red, .fixed = qRgb(255, 0, 0)},
+    {.colour = Colour::Blue, .fixed = qRgb(0, 0, 255)},
+    {.colour = Colour::Green, .fixed = qRgb(0, 128, 0)},
+    {.colour = Colour::Yellow, .fixed = qRgb(255, 255, 0)},
+    {.colour = Colour::Orange, .fixed = qRgb(255, 127, 0)},
+    {.colour = Colour::Pink, .fixed = qRgb(255, 160, 192)},
+    {.colour = Colour::BtnFace, .role = QPalette::Button},
+    {.colour = Colour::BtnText, .role = QPalette::ButtonText},
+    {.colour = Colour::WindowText, .role = QPalette::WindowText},
+    {.colour = Colour::InfoBk, .role = QPalette::ToolTipBase},
+    {.colour = Colour::InactiveCaptionText, .fixed = kClassicGrey},
+    {.colour = Colour::ScrollBar, .fixed = kClassicGrey},
+    // Dimmed, yet readable on white: at least 3:1, or the classic scheme's grey text.
+    {.colour = Colour::GrayText,
+     .fixed = qRgb(128, 128, 128),
+     .role = QPalette::Text,
+     .group = QPalette::Disabled,
+     .minimumContrast = 3.0},
+});
+
+constexpr bool EveryColourInItsPlace() {
+    for (std::size_t i = 0; i < kColourSources.size(); ++i) {
+        if (kColourSources[i].colour != static_cast<Colour>(i)) {
+            return false;
+        }
+    }
+    return kColourSources.size() == static_cast<std::size_t>(Colour::Count);
+}
+static_assert(EveryColourInItsPlace(), "one source a colour, in the order of Colour");
 
 // A colour's relative luminance, 0 for black to 1 for white (sRGB).
 double Luminance(const QColor& colour) {
@@ -25,42 +74,14 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 }
 
 QColor ColourOf(Colour colour, const QPalette& palette) {
-    switch (colour) {
-        case Colour::White:
-            return {255, 255, 255};
-        case Colour::Black:
-            return {0, 0, 0};
-        case Colour::Red:
-            return {255, 0, 0};
-        case Colour::Blue:
-            return {0, 0, 255};
-        case Colour::Green:
-            return {0, 128, 0};
-        case Colour::Yellow:
-            return {255, 255, 0};
-        case Colour::Orange:
-            return {255, 127, 0};
-        case Colour::Pink:
-            return {255, 160, 192};
-        case Colour::BtnFace:
-            return palette.color(QPalette::Active, QPalette::Button);
-        case Colour::BtnText:
-            return palette.color(QPalette::Active, QPalette::ButtonText);
-        case Colour::WindowText:
-            return palette.color(QPalette::Active, QPalette::WindowText);
-        case Colour::InfoBk:
-            return palette.color(QPalette::Active, QPalette::ToolTipBase);
-        case Colour::GrayText: {
-            // Dimmed, yet readable on white: at least 3:1, or the classic scheme's grey.
-            const QColor dimmed = palette.color(QPalette::Disabled, QPalette::Text);
-            return ContrastRatio(dimmed, Qt::white) >= 3.0 ? dimmed : QColor(128, 128, 128);
+    const ColourSource& source = kColourSources.at(static_cast<std::size_t>(colour));
+    if (source.role) {
+        const QColor value = palette.color(source.group, *source.role);
+        if (ContrastRatio(value, Qt::white) >= source.minimumContrast) {
+            return value;
         }
-        case Colour::InactiveCaptionText:
-        case Colour::ScrollBar:
-            // Qt's palette has neither; the classic Windows scheme's grey.
-            return {212, 208, 200};
     }
-    return {};
+    return {source.fixed};
 }
 
 }  // namespace jnx

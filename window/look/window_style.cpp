@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 
+#include "colours.h"
 #include "cp932_text.h"
 #include "window_layout.h"
 

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QString>
 
-#include "colours.h"
+#include "colour_names.h"
 
 class QWidget;
 
