@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include "enum_tables.h"
+
 namespace jnx {
 
 namespace {
@@ -46,15 +48,8 @@ constexpr auto kColourSources = std::to_array<ColourSource>({
      .minimumContrast = 3.0},
 });
 
-constexpr bool EveryColourInItsPlace() {
-    for (std::size_t i = 0; i < kColourSources.size(); ++i) {
-        if (kColourSources[i].colour != static_cast<Colour>(i)) {
-            return false;
-        }
-    }
-    return kColourSources.size() == static_cast<std::size_t>(Colour::Count);
-}
-static_assert(EveryColourInItsPlace(), "one source a colour, in the order of Colour");
+static_assert(InEnumOrder(kColourSources, &ColourSource::colour),
+              "one source a colour, in the order of Colour");
 
 // A colour's relative luminance, 0 for black to 1 for white (sRGB).
 double Luminance(const QColor& colour) {
