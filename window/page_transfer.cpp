@@ -45,12 +45,12 @@ void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
 }
 
 void PageTransfer::UpDatePage(FillErrors errors) {
-    pageOffset = (currentPage - 1) * kRowsPerPage;
+    pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     unfilled_ = {};
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         RowControls& row = (*controls_.rows)[r];
-        const std::size_t g = static_cast<std::size_t>(pageOffset) + r;
+        const std::size_t g = groupOfRow(r);
         const GroupSettings& group = model_.group(g);
         const auto& f = group.fields;
         row.Gr->setText(DecodeCp932(GroupName.at(g)));
@@ -74,10 +74,10 @@ void PageTransfer::UpDatePage(FillErrors errors) {
 }
 
 void PageTransfer::MemoryPage() {
-    pageOffset = (currentPage - 1) * kRowsPerPage;
+    pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         const RowControls& row = (*controls_.rows)[r];
-        GroupSettings& group = model_.group(static_cast<std::size_t>(pageOffset) + r);
+        GroupSettings& group = model_.group(groupOfRow(r));
         auto& f = group.fields;
         group.active = row.Act->isChecked();
         f[kTypeField] = row.Type->bytes();
@@ -97,13 +97,32 @@ void PageTransfer::MemoryPage() {
     model_.betAutoReadFolder = controls_.Edit2->bytes();
     model_.patFolder = controls_.Edit3->bytes();
     model_.pauseText = controls_.CheckBox1->isChecked() ? "True" : "False";
-    currentPage = requestedPage;
+    currentPage_ = requestedPage_;
+}
+
+std::size_t PageTransfer::groupOfRow(std::size_t row) const {
+    return static_cast<std::size_t>(pageOffset_) + row;
+}
+
+void PageTransfer::Start() {
+    currentPage_ = 1;
+    requestedPage_ = 1;
+    UpDatePage();
 }
 
 void PageTransfer::SwitchTo(int page) {
-    requestedPage = page;
+    requestedPage_ = page;
     MemoryPage();
     UpDatePage();
+}
+
+void PageTransfer::Redisplay() {
+    SwitchTo(currentPage_);
+}
+
+void PageTransfer::StoreShownPage() {
+    requestedPage_ = currentPage_;
+    MemoryPage();
 }
 
 }  // namespace jnx

@@ -110,7 +110,7 @@ void CommandsTest::startUpShowsPageOneOfTheFile() {
     Editor editor(Sample());
     const auto boxes = AnswerBoxes([&] { editor.window->FormCreate(); });
     QVERIFY(boxes.empty());
-    QCOMPARE(editor.window->pages().currentPage, 1);
+    QCOMPARE(editor.window->pages().currentPage(), 1);
     QCOMPARE(Captions(*editor.window), QStringLiteral("0123456789AB"));
     QCOMPARE(editor.window->row(3).Type->currentText(), QStringLiteral("枠連"));
     QCOMPARE(editor.window->row(3).PN->text(), QStringLiteral("-1200"));
@@ -127,7 +127,7 @@ void CommandsTest::saveKeepsThePageShown() {
     TQvEnv& window = *editor->window;
     TypeInto(window.row(2).mOdd, QStringLiteral("2.5"));
     window.Save1->trigger();
-    QCOMPARE(window.pages().currentPage, 1);
+    QCOMPARE(window.pages().currentPage(), 1);
     QCOMPARE(Captions(window), QStringLiteral("0123456789AB"));
     QCOMPARE(editor->readBack().group(1).fields[kMinOddField], "2.5");
 
@@ -156,7 +156,7 @@ void CommandsTest::resetsTouchOnlyThePageShown() {
     const std::string before = ReadBytes(editor->path);
 
     test::Control<QPushButton>(window, button)->click();
-    QCOMPARE(window.pages().currentPage, 2);
+    QCOMPARE(window.pages().currentPage(), 2);
     for (int r = 1; r <= 12; ++r) {
         const Cp932LineEdit* box = field == kTotalField ? window.row(r).Total : window.row(r).PN;
         QCOMPARE(box->text(), QStringLiteral("0"));

@@ -101,8 +101,7 @@ void PageTransferTest::editsOfEveryPageReachTheModel() {
     window->page3Click();
     TypeInto(window->row(12).Total, "300");  // group "Z"
     TypeInto(window->Edit3, "D:\\Pat\\");
-    window->pages().requestedPage = 3;
-    window->pages().MemoryPage();
+    window->pages().StoreShownPage();
     const SettingsModel& model = window->model();
     QCOMPARE(model.group(0).fields[kTotalField], "100");
     QCOMPARE(model.group(13).fields[kTotalField], "200");
@@ -121,7 +120,7 @@ void PageTransferTest::clickingTheShownPageChangesNothingElse() {
     window->page2Click();
     TypeInto(window->row(3).Skip, "9");
     window->page2Click();
-    QCOMPARE(window->pages().currentPage, 2);
+    QCOMPARE(window->pages().currentPage(), 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     QCOMPARE(window->row(3).Skip->text(), QStringLiteral("9"));
     SettingsModel expected = DistinctModel();
@@ -239,7 +238,7 @@ void PageTransferTest::failedFillFillsEverythingElse() {
     } catch (const ConversionError& error) {
         QCOMPARE(error.message(), NotAnInteger("abc"));
     }
-    QCOMPARE(window->pages().currentPage, 2);
+    QCOMPARE(window->pages().currentPage(), 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     for (int r = 1; r <= 12; ++r) {
         const std::size_t g = 11 + static_cast<std::size_t>(r);

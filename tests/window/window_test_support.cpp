@@ -37,8 +37,7 @@ SettingsModel DistinctModel() {
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
     auto window = std::make_unique<TQvEnv>();
     window->model() = model;
-    window->pages().currentPage = 1;
-    window->pages().UpDatePage();
+    window->pages().Start();
     return window;
 }
 
