@@ -20,6 +20,7 @@ namespace jnx {
 
 using test::AnswerBoxes;
 using test::Captions;
+using test::ClickPage;
 using test::DistinctModel;
 using test::ReadBytes;
 using test::TypeInto;
@@ -132,7 +133,7 @@ void CommandsTest::saveKeepsThePageShown() {
     QCOMPARE(editor->readBack().group(1).fields[kMinOddField], "2.5");
 
     // Page 1 went into the model, so it is not lost by moving on.
-    window.page2->click();
+    ClickPage(window, 2);
     QCOMPARE(Captions(window), QStringLiteral("CDEFGHIJKLMN"));
     QCOMPARE(window.model().group(1).fields[kMinOddField], "2.5");
     QCOMPARE(editor->readBack().group(13).fields[kMinOddField], "M13");
@@ -152,7 +153,7 @@ void CommandsTest::resetsTouchOnlyThePageShown() {
     QFETCH(QString, otherText);
     const auto editor = Editor::OnDistinctModel();
     TQvEnv& window = *editor->window;
-    window.page2->click();
+    ClickPage(window, 2);
     const std::string before = ReadBytes(editor->path);
 
     test::Control<QPushButton>(window, button)->click();
@@ -286,7 +287,7 @@ void CommandsTest::saveAndEndClosesTheWindow() {
     const auto editor = Editor::OnDistinctModel();
     TQvEnv& window = *editor->window;
     window.show();
-    window.page3->click();
+    ClickPage(window, 3);
     TypeInto(window.row(12).Skip, QStringLiteral("9"));
     const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
     QVERIFY(boxes.empty());  // no word on success
@@ -315,7 +316,7 @@ void CommandsTest::leavingWithoutSavingKeepsTheFile() {
         window.FormCreate();
         window.show();
         TypeInto(window.row(1).mOdd, QStringLiteral("7.7"));
-        window.page2->click();
+        ClickPage(window, 2);
         window.TotalZero->click();
         if (throughTheMenu) {
             window.Exit1->trigger();

@@ -78,6 +78,18 @@ std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action) {
     return boxes;
 }
 
+void ClickPage(QWidget& window, int page) {
+    auto* button = Control<QPushButton>(window, QStringLiteral("page%1").arg(page));
+    if (button == nullptr) {
+        return;
+    }
+    const std::vector<ShownBox> boxes = AnswerBoxes([button] { button->click(); });
+    if (!boxes.empty()) {
+        QTest::qFail(qPrintable(QStringLiteral("the page button showed ") + boxes[0].text),
+                     __FILE__, __LINE__);
+    }
+}
+
 QString Captions(TQvEnv& window) {
     QString captions;
     for (int r = 1; r <= layout::kRowCount; ++r) {
