@@ -77,7 +77,7 @@ namespace {
 // without one would get a completer of its own (with its own proxy model), built only to
 // be thrown away, for each of the window's 24 boxes. The box completes by itself.
 QCompleter* LentCompleter() {
-    static QCompleter* const completer = new QCompleter(QCoreApplication::instance());
+    static auto* const completer = new QCompleter(QCoreApplication::instance());
     return completer;
 }
 
