@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <array>
 
-#include "command.h"
+#include "error_box.h"
 #include "qv_env.h"
 #include "window_style.h"
 

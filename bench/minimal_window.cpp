@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "cp932_text.h"
 #include "window_layout.h"
 #include "window_style.h"
 

@@ -15,6 +15,11 @@ constexpr std::string_view kHoldsLineBreak =
     "\x20\x82\xC9\x89\xFC\x8D\x73\x82\xA9\x20\x4E\x55\x4C\x20\x82\xF0\x8A\xDC\x82\xDE\x92\x6C"
     "\x82\xCD\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 
+// "ディレクトリを作成できません" in code page 932.
+constexpr std::string_view kCannotCreateFolder =
+    "\x83\x66\x83\x42\x83\x8C\x83\x4E\x83\x67\x83\x8A\x82\xF0\x8D\xEC\x90\xAC\x82\xC5\x82\xAB"
+    "\x82\xDC\x82\xB9\x82\xF1";
+
 }  // namespace
 
 ConversionError::ConversionError(const Text& text)
@@ -24,5 +29,7 @@ WriteError::WriteError(const std::string& path) : Error(Text(path).append(kCanno
 
 UnsafeValueError::UnsafeValueError(std::string_view section, std::string_view key)
     : Error(Text("[").append(section).append("] ").append(key).append(kHoldsLineBreak)) {}
+
+FolderCreationError::FolderCreationError() : Error(Text(kCannotCreateFolder)) {}
 
 }  // namespace jnx

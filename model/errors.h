@@ -58,4 +58,11 @@ public:
     UnsafeValueError(std::string_view section, std::string_view key);
 };
 
+// A folder chosen in the folder chooser cannot be made, because its text names none:
+// "ディレクトリを作成できません".
+class FolderCreationError : public Error {
+public:
+    FolderCreationError();
+};
+
 }  // namespace jnx

@@ -45,29 +45,25 @@ void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
 }
 
 void PageTransfer::UpDatePage(FillErrors errors) {
-    pageOffset = (currentPage - 1) * kRowsPerPage;
+    pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     unfilled_ = {};
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         RowControls& row = (*controls_.rows)[r];
-        const std::size_t g = static_cast<std::size_t>(pageOffset) + r;
+        const std::size_t g = groupOfRow(r);
         const GroupSettings& group = model_.group(g);
         const auto& f = group.fields;
+        row.Gr->setText(DecodeCp932(GroupName.at(g)));
+        row.Act->setChecked(group.active);
         row.Type->setBytes(f[kTypeField]);
         fillSpin(r, kPopularitySpin, f[kPopularityField], firstError);
         row.Bb->setBytes(f[kCourseField]);
-        row.Total->setBytes(f[kTotalField]);
-        row.Plus->setBytes(f[kPlusField]);
-        row.mOdd->setBytes(f[kMinOddField]);
-        row.Gr->setText(DecodeCp932(GroupName.at(g)));
-        row.Race->setBytes(f[kRaceField]);
-        row.Step->setBytes(f[kStepField]);
-        row.Bet->setBytes(f[kBetField]);
-        row.Odd->setBytes(f[kOddField]);
-        row.Skip->setBytes(f[kSkipField]);
-        row.Act->setChecked(group.active);
         fillSpin(r, kMaxStepSpin, f[kMaxStepField], firstError);
-        row.PN->setBytes(f[kBalanceField]);
+        for (const layout::ColumnLayout& place : layout::kColumns) {
+            if (place.field) {
+                row.textBox(place.column)->setBytes(f[*place.field]);
+            }
+        }
     }
     controls_.Edit2->setBytes(model_.betAutoReadFolder);
     controls_.Edit3->setBytes(model_.patFolder);
@@ -78,40 +74,55 @@ void PageTransfer::UpDatePage(FillErrors errors) {
 }
 
 void PageTransfer::MemoryPage() {
-    pageOffset = (currentPage - 1) * kRowsPerPage;
+    pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         const RowControls& row = (*controls_.rows)[r];
-        GroupSettings& group = model_.group(static_cast<std::size_t>(pageOffset) + r);
+        GroupSettings& group = model_.group(groupOfRow(r));
         auto& f = group.fields;
+        group.active = row.Act->isChecked();
         f[kTypeField] = row.Type->bytes();
         if (!unfilled_[r][kPopularitySpin]) {
             f[kPopularityField] = IntToStr(row.Ud->position());
         }
         f[kCourseField] = row.Bb->bytes();
-        f[kTotalField] = row.Total->bytes();
-        f[kPlusField] = row.Plus->bytes();
-        f[kMinOddField] = row.mOdd->bytes();
-        f[kRaceField] = row.Race->bytes();
-        f[kStepField] = row.Step->bytes();
-        f[kBetField] = row.Bet->bytes();
-        f[kOddField] = row.Odd->bytes();
-        f[kSkipField] = row.Skip->bytes();
-        group.active = row.Act->isChecked();
         if (!unfilled_[r][kMaxStepSpin]) {
             f[kMaxStepField] = IntToStr(row.maxStep->position());
         }
-        f[kBalanceField] = row.PN->bytes();
+        for (const layout::ColumnLayout& place : layout::kColumns) {
+            if (place.field) {
+                f[*place.field] = row.textBox(place.column)->bytes();
+            }
+        }
     }
     model_.betAutoReadFolder = controls_.Edit2->bytes();
     model_.patFolder = controls_.Edit3->bytes();
     model_.pauseText = controls_.CheckBox1->isChecked() ? kTrueText : kFalseText;
-    currentPage = requestedPage;
+    currentPage_ = requestedPage_;
+}
+
+std::size_t PageTransfer::groupOfRow(std::size_t row) const {
+    return static_cast<std::size_t>(pageOffset_) + row;
+}
+
+void PageTransfer::Start() {
+    currentPage_ = 1;
+    requestedPage_ = 1;
+    UpDatePage();
 }
 
 void PageTransfer::SwitchTo(int page) {
-    requestedPage = page;
+    requestedPage_ = page;
     MemoryPage();
     UpDatePage();
+}
+
+void PageTransfer::Redisplay() {
+    SwitchTo(currentPage_);
+}
+
+void PageTransfer::StoreShownPage() {
+    requestedPage_ = currentPage_;
+    MemoryPage();
 }
 
 }  // namespace jnx

@@ -24,14 +24,22 @@ struct PageControls {
 
 // Maps the twelve rows onto one page of twelve groups and moves values between the rows
 // and the settings model. Page 1 holds groups "0" … "B", page 2 "C" … "N", page 3
-// "O" … "Z"; row r shows group pageOffset + r − 1.
+// "O" … "Z"; row r shows group pageOffset + r − 1. It alone changes the page state.
 class PageTransfer {
 public:
     PageTransfer(SettingsModel& model, PageControls controls);
 
-    int currentPage = 1;
-    int requestedPage = 1;
-    int pageOffset = 0;
+    // The page the rows show (1 … 3).
+    [[nodiscard]] int currentPage() const { return currentPage_; }
+    // The page that the store of the rows makes current; between commands the current one.
+    [[nodiscard]] int requestedPage() const { return requestedPage_; }
+    // The group that row 1 shows: 0, 12 or 24.
+    [[nodiscard]] int pageOffset() const { return pageOffset_; }
+    // The group that row index `row` (0 … 11) shows.
+    [[nodiscard]] std::size_t groupOfRow(std::size_t row) const;
+
+    // Shows page 1 of the model, as after the start's load; conversion errors as UpDatePage.
+    void Start();
 
     // Model to rows, for the current page. A popularity or maximum step that is not an
     // integer text leaves its spin as it was (its edit box shows the text) and the fill
@@ -39,21 +47,30 @@ public:
     // thrown at the end, unless `errors` is Keep.
     void UpDatePage(FillErrors errors = FillErrors::Raise);
 
+    // Stores the rows and shows page `page` (1 … 3), which may be the current one.
+    void SwitchTo(int page);
+
+    // Stores the rows and shows the current page again, after a command changed the rows.
+    void Redisplay();
+
+    // Stores the rows of the current page, which stays current.
+    void StoreShownPage();
+
+private:
     // Rows to model, for the current page, texts exactly as the controls hold them; then
     // the requested page becomes current. A spin whose fill failed stores its group's own
     // text until the user changes it.
     void MemoryPage();
 
-    // Stores the rows and shows page `page` (1 … 3), which may be the current one.
-    void SwitchTo(int page);
-
-private:
     enum Spin : std::size_t { kPopularitySpin, kMaxStepSpin, kSpinCount };
 
     void fillSpin(std::size_t row, Spin spin, const Text& text, std::exception_ptr& firstError);
 
     SettingsModel& model_;
     PageControls controls_;
+    int currentPage_ = 1;
+    int requestedPage_ = 1;
+    int pageOffset_ = 0;
     // Spins whose last fill failed and that the user has not changed since.
     std::array<std::array<bool, kSpinCount>, layout::kRowCount> unfilled_{};
 };

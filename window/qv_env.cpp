@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app_icon.h"
-#include "command.h"
 #include "cp932_text.h"
-#include "folder_creation.h"
+#include "error_box.h"
 #include "folder_dialog.h"
+#include "folder_paths.h"
 #include "tables.h"
 #include "window_layout.h"
 #include "window_style.h"
@@ -41,6 +41,24 @@ QLabel* BuildLabel(QWidget* parent, std::string_view name, std::string_view capt
     label->adjustSize();
     return label;
 }
+
+// The window's buttons and the handler each runs. Every one reads or writes the
+// settings, so none works until a load has completed.
+struct ButtonCommand {
+    QPushButton* TQvEnv::*button;
+    void (TQvEnv::*handler)();
+};
+
+constexpr std::array<ButtonCommand, 8> kButtonCommands = {{
+    {&TQvEnv::page1, &TQvEnv::page1Click},
+    {&TQvEnv::page2, &TQvEnv::page2Click},
+    {&TQvEnv::page3, &TQvEnv::page3Click},
+    {&TQvEnv::TotalZero, &TQvEnv::TotalZeroClick},
+    {&TQvEnv::Button1, &TQvEnv::Button1Click},
+    {&TQvEnv::FindDir1, &TQvEnv::FindDir1Click},
+    {&TQvEnv::FindDir2, &TQvEnv::FindDir2Click},
+    {&TQvEnv::SaveEnd, &TQvEnv::SaveEndClick},
+}};
 
 }  // namespace
 
@@ -203,23 +221,19 @@ void TQvEnv::bindCommand(Sender* sender, Signal signal, void (TQvEnv::*handler)(
 }
 
 void TQvEnv::bindCommands() {
-    bindCommand(page1, &QPushButton::clicked, &TQvEnv::page1Click);
-    bindCommand(page2, &QPushButton::clicked, &TQvEnv::page2Click);
-    bindCommand(page3, &QPushButton::clicked, &TQvEnv::page3Click);
-    bindCommand(TotalZero, &QPushButton::clicked, &TQvEnv::TotalZeroClick);
-    bindCommand(Button1, &QPushButton::clicked, &TQvEnv::Button1Click);
-    bindCommand(SaveEnd, &QPushButton::clicked, &TQvEnv::SaveEndClick);
+    for (const ButtonCommand& command : kButtonCommands) {
+        bindCommand(this->*command.button, &QPushButton::clicked, command.handler);
+    }
     bindCommand(Save1, &QAction::triggered, &TQvEnv::Save1Click);
     bindCommand(Exit1, &QAction::triggered, &TQvEnv::Exit1Click);
-    bindCommand(FindDir1, &QPushButton::clicked, &TQvEnv::FindDir1Click);
-    bindCommand(FindDir2, &QPushButton::clicked, &TQvEnv::FindDir2Click);
 }
 
 void TQvEnv::setSettingsEnabled(bool enabled) {
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{page1, page2, page3, TotalZero, Button1, FindDir1,
-                                         FindDir2, SaveEnd, Edit2, Edit3, Panel2}) {
-        widget->setEnabled(enabled);
+    for (const ButtonCommand& command : kButtonCommands) {
+        (this->*command.button)->setEnabled(enabled);
+    }
+    for (QWidget* box : std::initializer_list<QWidget*>{Edit2, Edit3, Panel2}) {
+        box->setEnabled(enabled);
     }
     // The rows too: what they would take could never be saved.
     for (const RowControls& controls : rows_) {
@@ -235,8 +249,7 @@ void TQvEnv::FormCreate() {
     setSettingsEnabled(false);
     ReadIni(model_, settingsPath_(), snapshot_);
     setSettingsEnabled(true);
-    pages_->currentPage = 1;
-    pages_->UpDatePage();
+    pages_->Start();
 }
 
 void TQvEnv::page1Click() {
@@ -250,13 +263,11 @@ void TQvEnv::page3Click() {
 }
 
 void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field) {
-    pages_->requestedPage = pages_->currentPage;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         (rows_[r].*box)->setBytes("0");
-        snapshot_.mustWrite(static_cast<std::size_t>(pages_->pageOffset) + r, field);
+        snapshot_.mustWrite(pages_->groupOfRow(r), field);
     }
-    pages_->MemoryPage();
-    pages_->UpDatePage();
+    pages_->Redisplay();
 }
 
 void TQvEnv::TotalZeroClick() {
@@ -268,8 +279,7 @@ void TQvEnv::Button1Click() {
 }
 
 std::size_t TQvEnv::save() {
-    pages_->requestedPage = pages_->currentPage;
-    pages_->MemoryPage();
+    pages_->StoreShownPage();
     return WriteIni(model_, settingsPath_(), snapshot_);
 }
 

@@ -1,9 +1,10 @@
 #include "row_controls.h"
 
+#include <QPalette>
 #include <string_view>
 #include <vector>
 
-#include "colours.h"
+#include "colour_names.h"
 #include "cp932_text.h"
 #include "tables.h"
 #include "window_style.h"
@@ -108,15 +109,20 @@ QWidget* RowControls::widget(Column column) const {
             return blankLeft;
         case Column::BlankRight:
             return blankRight;
+        case Column::Count:
+            break;
     }
     return nullptr;
+}
+
+Cp932LineEdit* RowControls::textBox(Column column) const {
+    return qobject_cast<Cp932LineEdit*>(widget(column));
 }
 
 namespace {
 
 // The name of a row control: "Type1", "Ud101", "Edit5" …
-QString ControlName(Column column, int row) {
-    const layout::ColumnLayout& place = ColumnOf(column);
+QString ControlName(const layout::ColumnLayout& place, int row) {
     return Utf8(place.namePrefix) + QString::number(place.nameStep * row + place.nameOffset);
 }
 
@@ -132,11 +138,9 @@ RowControls BuildRow(QWidget* parent, int row) {
     SetFontColour(controls.panel, Colour::BtnText);
     CreateControls(controls, controls.panel);
 
-    for (std::size_t i = 0; i < layout::kColumnCount; ++i) {
-        const auto column = static_cast<Column>(i);
-        const layout::ColumnLayout& place = layout::kColumns[i];
-        QWidget* widget = controls.widget(column);
-        widget->setObjectName(ControlName(column, row));
+    for (const layout::ColumnLayout& place : layout::kColumns) {
+        QWidget* widget = controls.widget(place.column);
+        widget->setObjectName(ControlName(place, row));
         widget->setGeometry(place.x, layout::kRowControlY, place.width, place.height);
         const std::optional<Colour> colour =
             row == 1 && place.firstRowColour ? place.firstRowColour : place.colour;

@@ -37,6 +37,8 @@ struct RowControls {
     LineEdit* blankRight = nullptr;
 
     [[nodiscard]] QWidget* widget(layout::Column column) const;
+    // The column's box when it is a settings text box (Race, Step, Total …), else null.
+    [[nodiscard]] Cp932LineEdit* textBox(layout::Column column) const;
 };
 
 // Builds row `row` (1 … 12) inside `parent` from the column table: names, places,

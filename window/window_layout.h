@@ -5,7 +5,9 @@
 #include <optional>
 #include <string_view>
 
-#include "colours.h"
+#include "colour_names.h"
+#include "enum_tables.h"
+#include "tables.h"
 
 namespace jnx::layout {
 
@@ -35,9 +37,15 @@ inline constexpr int kFontHeight = 12;
 
 inline constexpr int kRowCount = 12;
 
-// Row r (1 … 12): a raised panel of 785 × 33 at x 8, y 48 + 32 × (r − 1).
+// Row 1's raised panel; each row below stands one pitch lower, its top edge on the
+// bottom edge of the row above.
+inline constexpr Rect kFirstRowPanel = {8, 48, 785, 33};
+inline constexpr int kRowPitch = 32;
+
+// Row r (1 … 12).
 constexpr Rect RowRect(int row) {
-    return {8, 48 + 32 * (row - 1), 785, 33};
+    return {kFirstRowPanel.x, kFirstRowPanel.y + kRowPitch * (row - 1), kFirstRowPanel.width,
+            kFirstRowPanel.height};
 }
 
 // The controls of a row, left to right.
@@ -61,8 +69,8 @@ enum class Column : std::size_t {
     PN,           // balance
     BlankLeft,    // two boxes that are never read or written
     BlankRight,
+    Count,  // the number of columns, not a column
 };
-inline constexpr std::size_t kColumnCount = 19;
 
 struct SpinRange {
     int minimum;
@@ -71,56 +79,178 @@ struct SpinRange {
 };
 
 struct ColumnLayout {
+    Column column;
     // The control's name is namePrefix + (nameStep × row + nameOffset): "Type1", "Ud101",
     // "Edit5" …
     std::string_view namePrefix;
-    int nameStep;
-    int nameOffset;
-    int x;
-    int width;
-    int height;
-    std::optional<Colour> colour;          // background; none for the spin buttons
-    std::optional<Colour> firstRowColour;  // where row 1 differs
-    std::optional<Colour> fontColour;      // where it differs from the row's
-    std::string_view startText;            // before the first fill from the model
-    std::optional<SpinRange> spin;
+    int nameStep = 1;
+    int nameOffset = 0;
+    int x = 0;
+    int width = 0;
+    int height = 0;
+    std::optional<Colour> colour{};          // background; none for the spin buttons
+    std::optional<Colour> firstRowColour{};  // where row 1 differs
+    std::optional<Colour> fontColour{};      // where it differs from the row's
+    std::string_view startText{};            // before the first fill from the model
+    std::optional<SpinRange> spin{};
+    // The group's value that a plain text box shows and gives back; the combo boxes, the
+    // spins and the check box are filled and read each in its own way.
+    std::optional<FieldIndex> field{};
 };
 
 // Every row control sits at y 8 in its row.
 inline constexpr int kRowControlY = 8;
 
-inline constexpr std::array<ColumnLayout, kColumnCount> kColumns = {{
-    {"Gr", 1, 0, 8, 25, 17, std::nullopt, std::nullopt, std::nullopt, "", std::nullopt},
-    {"Act", 1, 0, 40, 17, 17, Colour::Yellow, std::nullopt, std::nullopt, "", std::nullopt},
-    {"Type", 1, 0, 56, 57, 20, Colour::Yellow, std::nullopt, std::nullopt, "単勝", std::nullopt},
-    {"Nk", 1, 0, 112, 15, 20, Colour::Yellow, std::nullopt, std::nullopt, "1", std::nullopt},
-    {"Ud", 1, 0, 127, 24, 20, std::nullopt, std::nullopt, std::nullopt, "", SpinRange{1, 5, 1}},
-    {"Bb", 1, 0, 160, 57, 20, Colour::Yellow, std::nullopt, std::nullopt, "京都", std::nullopt},
-    {"Race", 1, 0, 216, 25, 20, Colour::InactiveCaptionText, std::nullopt, std::nullopt, "1",
-     std::nullopt},
-    {"Step", 1, 0, 240, 33, 20, Colour::ScrollBar, std::nullopt, std::nullopt, "0", std::nullopt},
-    {"Total", 1, 0, 272, 49, 20, Colour::InfoBk, std::nullopt, std::nullopt, "0", std::nullopt},
-    {"Bet", 1, 0, 320, 49, 20, Colour::InactiveCaptionText, Colour::BtnFace, std::nullopt, "0",
-     std::nullopt},
-    {"Odd", 1, 0, 368, 49, 20, Colour::InactiveCaptionText, std::nullopt, std::nullopt, "0.0",
-     std::nullopt},
-    {"Plus", 1, 0, 416, 49, 20, Colour::Yellow, std::nullopt, Colour::BtnText, "500", std::nullopt},
-    {"Skip", 1, 0, 464, 41, 20, Colour::BtnFace, std::nullopt, std::nullopt, "0", std::nullopt},
-    {"mOdd", 1, 0, 504, 41, 20, Colour::Yellow, std::nullopt, std::nullopt, "2.2", std::nullopt},
-    {"mStep", 1, 0, 544, 41, 20, Colour::BtnFace, std::nullopt, std::nullopt, "100", std::nullopt},
-    {"Ud", 1, 100, 585, 15, 20, std::nullopt, std::nullopt, std::nullopt, "",
-     SpinRange{1, 1000, 100}},
-    {"PN", 1, 0, 608, 57, 20, Colour::BtnFace, std::nullopt, std::nullopt, "0", std::nullopt},
-    {"Edit", 3, 2, 672, 65, 20, Colour::BtnFace, std::nullopt, std::nullopt, "", std::nullopt},
-    {"Edit", 3, 3, 736, 41, 20, Colour::BtnFace, std::nullopt, std::nullopt, "", std::nullopt},
-}};
+inline constexpr auto kColumns = std::to_array<ColumnLayout>({
+    {.column = Column::Gr, .namePrefix = "Gr", .x = 8, .width = 25, .height = 17},
+    {.column = Column::Act,
+     .namePrefix = "Act",
+     .x = 40,
+     .width = 17,
+     .height = 17,
+     .colour = Colour::Yellow},
+    {.column = Column::Type,
+     .namePrefix = "Type",
+     .x = 56,
+     .width = 57,
+     .height = 20,
+     .colour = Colour::Yellow,
+     .startText = "単勝"},
+    {.column = Column::Nk,
+     .namePrefix = "Nk",
+     .x = 112,
+     .width = 15,
+     .height = 20,
+     .colour = Colour::Yellow,
+     .startText = "1"},
+    {.column = Column::Ud,
+     .namePrefix = "Ud",
+     .x = 127,
+     .width = 24,
+     .height = 20,
+     .spin = SpinRange{1, 5, 1}},
+    {.column = Column::Bb,
+     .namePrefix = "Bb",
+     .x = 160,
+     .width = 57,
+     .height = 20,
+     .colour = Colour::Yellow,
+     .startText = "京都"},
+    {.column = Column::Race,
+     .namePrefix = "Race",
+     .x = 216,
+     .width = 25,
+     .height = 20,
+     .colour = Colour::InactiveCaptionText,
+     .startText = "1",
+     .field = kRaceField},
+    {.column = Column::Step,
+     .namePrefix = "Step",
+     .x = 240,
+     .width = 33,
+     .height = 20,
+     .colour = Colour::ScrollBar,
+     .startText = "0",
+     .field = kStepField},
+    {.column = Column::Total,
+     .namePrefix = "Total",
+     .x = 272,
+     .width = 49,
+     .height = 20,
+     .colour = Colour::InfoBk,
+     .startText = "0",
+     .field = kTotalField},
+    {.column = Column::Bet,
+     .namePrefix = "Bet",
+     .x = 320,
+     .width = 49,
+     .height = 20,
+     .colour = Colour::InactiveCaptionText,
+     .firstRowColour = Colour::BtnFace,
+     .startText = "0",
+     .field = kBetField},
+    {.column = Column::Odd,
+     .namePrefix = "Odd",
+     .x = 368,
+     .width = 49,
+     .height = 20,
+     .colour = Colour::InactiveCaptionText,
+     .startText = "0.0",
+     .field = kOddField},
+    {.column = Column::Plus,
+     .namePrefix = "Plus",
+     .x = 416,
+     .width = 49,
+     .height = 20,
+     .colour = Colour::Yellow,
+     .fontColour = Colour::BtnText,
+     .startText = "500",
+     .field = kPlusField},
+    {.column = Column::Skip,
+     .namePrefix = "Skip",
+     .x = 464,
+     .width = 41,
+     .height = 20,
+     .colour = Colour::BtnFace,
+     .startText = "0",
+     .field = kSkipField},
+    {.column = Column::mOdd,
+     .namePrefix = "mOdd",
+     .x = 504,
+     .width = 41,
+     .height = 20,
+     .colour = Colour::Yellow,
+     .startText = "2.2",
+     .field = kMinOddField},
+    {.column = Column::mStep,
+     .namePrefix = "mStep",
+     .x = 544,
+     .width = 41,
+     .height = 20,
+     .colour = Colour::BtnFace,
+     .startText = "100"},
+    {.column = Column::MaxStepSpin,
+     .namePrefix = "Ud",
+     .nameOffset = 100,
+     .x = 585,
+     .width = 15,
+     .height = 20,
+     .spin = SpinRange{1, 1000, 100}},
+    {.column = Column::PN,
+     .namePrefix = "PN",
+     .x = 608,
+     .width = 57,
+     .height = 20,
+     .colour = Colour::BtnFace,
+     .startText = "0",
+     .field = kBalanceField},
+    {.column = Column::BlankLeft,
+     .namePrefix = "Edit",
+     .nameStep = 3,
+     .nameOffset = 2,
+     .x = 672,
+     .width = 65,
+     .height = 20,
+     .colour = Colour::BtnFace},
+    {.column = Column::BlankRight,
+     .namePrefix = "Edit",
+     .nameStep = 3,
+     .nameOffset = 3,
+     .x = 736,
+     .width = 41,
+     .height = 20,
+     .colour = Colour::BtnFace},
+});
+
+static_assert(InEnumOrder(kColumns, &ColumnLayout::column),
+              "one entry a column, in the order of Column");
 
 constexpr const ColumnLayout& ColumnOf(Column column) {
     return kColumns[static_cast<std::size_t>(column)];
 }
 
-// The order in which Tab moves through a row's controls.
-inline constexpr std::array<Column, kColumnCount> kRowTabOrder = {
+// The order in which Tab moves through a row's controls: every column once.
+inline constexpr std::array<Column, kColumns.size()> kRowTabOrder = {
     Column::Type, Column::Nk,   Column::Ud,        Column::Bb,         Column::Total,
     Column::Plus, Column::mOdd, Column::mStep,     Column::Gr,         Column::Race,
     Column::Step, Column::Bet,  Column::Odd,       Column::Skip,       Column::MaxStepSpin,
@@ -133,20 +263,19 @@ struct LabelColours {
     Colour text;
 };
 inline constexpr int kGroupLabelFontHeight = 19;
-inline constexpr std::array<LabelColours, kRowCount> kGroupLabelColours = {{
-    {Colour::White, Colour::Black},
-    {Colour::Black, Colour::White},
-    {Colour::Red, Colour::White},
-    {Colour::Blue, Colour::White},
-    {Colour::Yellow, Colour::Black},
-    {Colour::Yellow, Colour::Black},
-    {Colour::Green, Colour::White},
-    {Colour::Green, Colour::White},
-    {Colour::Orange, Colour::White},
-    {Colour::Orange, Colour::White},
-    {Colour::Pink, Colour::Black},
-    {Colour::Pink, Colour::Black},
-}};
+inline constexpr LabelColours kWhiteLabel = {Colour::White, Colour::Black};
+inline constexpr LabelColours kBlackLabel = {Colour::Black, Colour::White};
+inline constexpr LabelColours kRedLabel = {Colour::Red, Colour::White};
+inline constexpr LabelColours kBlueLabel = {Colour::Blue, Colour::White};
+inline constexpr LabelColours kYellowLabel = {Colour::Yellow, Colour::Black};
+inline constexpr LabelColours kGreenLabel = {Colour::Green, Colour::White};
+inline constexpr LabelColours kOrangeLabel = {Colour::Orange, Colour::White};
+inline constexpr LabelColours kPinkLabel = {Colour::Pink, Colour::Black};
+// Rows 1 to 4 each of its own colour, then two rows a colour.
+inline constexpr std::array<LabelColours, kRowCount> kGroupLabelColours = {
+    kWhiteLabel, kBlackLabel, kRedLabel,    kBlueLabel,   kYellowLabel, kYellowLabel,
+    kGreenLabel, kGreenLabel, kOrangeLabel, kOrangeLabel, kPinkLabel,   kPinkLabel,
+};
 
 // ---- Column headings -----------------------------------------------------------------
 
@@ -180,18 +309,22 @@ inline constexpr std::array<Heading, 12> kHeadings = {{
 struct BarButton {
     std::string_view name;
     std::string_view caption;
-    int x;
-    int width;
-    std::optional<Colour> fontColour;
+    int x = 0;
+    int width = 0;
+    std::optional<Colour> fontColour{};  // where it is not the desktop's
 };
 inline constexpr int kTopBarY = 0;
 inline constexpr int kTopBarHeight = 25;
 inline constexpr std::array<BarButton, 5> kTopBar = {{
-    {"page1", "０ ～ Ｂ", 8, 73, std::nullopt},
-    {"page2", "Ｃ ～ Ｎ", 88, 73, std::nullopt},
-    {"page3", "Ｏ ～ Ｚ", 168, 73, std::nullopt},
-    {"TotalZero", "Total->0", 278, 59, Colour::Black},
-    {"Button1", "収支->0", 616, 57, std::nullopt},
+    {.name = "page1", .caption = "０ ～ Ｂ", .x = 8, .width = 73},
+    {.name = "page2", .caption = "Ｃ ～ Ｎ", .x = 88, .width = 73},
+    {.name = "page3", .caption = "Ｏ ～ Ｚ", .x = 168, .width = 73},
+    {.name = "TotalZero",
+     .caption = "Total->0",
+     .x = 278,
+     .width = 59,
+     .fontColour = Colour::Black},
+    {.name = "Button1", .caption = "収支->0", .x = 616, .width = 57},
 }};
 
 // ---- Bottom area -----------------------------------------------------------------------
@@ -233,66 +366,5 @@ inline constexpr int kSaveEndFontHeight = 16;
 inline constexpr std::string_view kFileMenu = "ファイル(&F)";
 inline constexpr std::string_view kSaveItem = "上書き保存(&S)";
 inline constexpr std::string_view kExitItem = "終了(&X)";
-
-// ---- Folder chooser ------------------------------------------------------------------
-
-inline constexpr std::string_view kFolderDialogCaption = "ディレクトリの選択";
-inline constexpr int kFolderDialogWidth = 424;  // client area
-inline constexpr int kFolderDialogHeight = 255;
-inline constexpr int kFolderHelpTopic = 1000;
-
-enum class DialogControl : std::size_t {
-    NameLabel,
-    NameBox,  // the folder's name, typed or taken from the folder list
-    ListLabel,
-    FolderList,
-    FileLabel,
-    FileList,
-    DriveLabel,
-    DriveBox,
-    Ok,
-    Cancel,
-    Help,
-};
-
-struct DialogPlace {
-    std::string_view name;
-    std::string_view caption;
-    Rect rect;
-};
-
-inline constexpr std::array<DialogPlace, 11> kDialogControls = {{
-    {"NameLabel", "ディレクトリ名(&N):", {8, 8, 92, 13}},
-    {"NameBox", "", {8, 24, 313, 20}},
-    {"ListLabel", "ディレクトリ(&D):", {8, 56, 66, 13}},
-    {"FolderList", "", {8, 72, 213, 138}},
-    {"FileLabel", "ファイル(&F): (*.*)", {232, 56, 57, 13}},
-    {"FileList", "", {232, 72, 185, 93}},
-    {"DriveLabel", "ドライブ(&R):", {232, 176, 41, 13}},
-    {"DriveBox", "", {232, 192, 185, 19}},
-    {"OkButton", "OK", {172, 224, 77, 27}},
-    {"CancelButton", "キャンセル", {256, 224, 77, 27}},
-    {"HelpButton", "ヘルプ(&H)", {340, 224, 77, 27}},
-}};
-
-constexpr const DialogPlace& PlaceOf(DialogControl control) {
-    return kDialogControls[static_cast<std::size_t>(control)];
-}
-
-inline constexpr int kFolderItemHeight = 17;
-inline constexpr int kFileItemHeight = 13;
-inline constexpr int kFolderIndent = 10;  // per level of the folder list
-
-// The dialog's tab order; the folder list has the focus when it opens.
-inline constexpr std::array<DialogControl, 7> kDialogTabOrder = {
-    DialogControl::FolderList, DialogControl::NameBox,  DialogControl::DriveBox, DialogControl::Ok,
-    DialogControl::Cancel,     DialogControl::FileList, DialogControl::Help};
-
-// Asked before a folder that does not exist is accepted.
-inline constexpr std::string_view kCreateQuestion =
-    "指定されたディレクトリが存在しません。作成しますか？";
-inline constexpr std::string_view kCreateQuestionCaption = "確認";
-inline constexpr std::string_view kYesCaption = "はい(&Y)";
-inline constexpr std::string_view kNoCaption = "いいえ(&N)";
 
 }  // namespace jnx::layout

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <filesystem>
 
-#include "command.h"
 #include "cp932_text.h"
+#include "error_box.h"
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
@@ -20,6 +20,7 @@ namespace jnx {
 
 using test::AnswerBoxes;
 using test::Captions;
+using test::ClickPage;
 using test::DistinctModel;
 using test::ReadBytes;
 using test::TypeInto;
@@ -110,7 +111,7 @@ void CommandsTest::startUpShowsPageOneOfTheFile() {
     Editor editor(Sample());
     const auto boxes = AnswerBoxes([&] { editor.window->FormCreate(); });
     QVERIFY(boxes.empty());
-    QCOMPARE(editor.window->pages().currentPage, 1);
+    QCOMPARE(editor.window->pages().currentPage(), 1);
     QCOMPARE(Captions(*editor.window), QStringLiteral("0123456789AB"));
     QCOMPARE(editor.window->row(3).Type->currentText(), QStringLiteral("枠連"));
     QCOMPARE(editor.window->row(3).PN->text(), QStringLiteral("-1200"));
@@ -127,12 +128,12 @@ void CommandsTest::saveKeepsThePageShown() {
     TQvEnv& window = *editor->window;
     TypeInto(window.row(2).mOdd, QStringLiteral("2.5"));
     window.Save1->trigger();
-    QCOMPARE(window.pages().currentPage, 1);
+    QCOMPARE(window.pages().currentPage(), 1);
     QCOMPARE(Captions(window), QStringLiteral("0123456789AB"));
     QCOMPARE(editor->readBack().group(1).fields[kMinOddField], "2.5");
 
     // Page 1 went into the model, so it is not lost by moving on.
-    window.page2->click();
+    ClickPage(window, 2);
     QCOMPARE(Captions(window), QStringLiteral("CDEFGHIJKLMN"));
     QCOMPARE(window.model().group(1).fields[kMinOddField], "2.5");
     QCOMPARE(editor->readBack().group(13).fields[kMinOddField], "M13");
@@ -152,11 +153,11 @@ void CommandsTest::resetsTouchOnlyThePageShown() {
     QFETCH(QString, otherText);
     const auto editor = Editor::OnDistinctModel();
     TQvEnv& window = *editor->window;
-    window.page2->click();
+    ClickPage(window, 2);
     const std::string before = ReadBytes(editor->path);
 
     test::Control<QPushButton>(window, button)->click();
-    QCOMPARE(window.pages().currentPage, 2);
+    QCOMPARE(window.pages().currentPage(), 2);
     for (int r = 1; r <= 12; ++r) {
         const Cp932LineEdit* box = field == kTotalField ? window.row(r).Total : window.row(r).PN;
         QCOMPARE(box->text(), QStringLiteral("0"));
@@ -286,7 +287,7 @@ void CommandsTest::saveAndEndClosesTheWindow() {
     const auto editor = Editor::OnDistinctModel();
     TQvEnv& window = *editor->window;
     window.show();
-    window.page3->click();
+    ClickPage(window, 3);
     TypeInto(window.row(12).Skip, QStringLiteral("9"));
     const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
     QVERIFY(boxes.empty());  // no word on success
@@ -315,7 +316,7 @@ void CommandsTest::leavingWithoutSavingKeepsTheFile() {
         window.FormCreate();
         window.show();
         TypeInto(window.row(1).mOdd, QStringLiteral("7.7"));
-        window.page2->click();
+        ClickPage(window, 2);
         window.TotalZero->click();
         if (throughTheMenu) {
             window.Exit1->trigger();

@@ -7,8 +7,8 @@
 #include <QToolButton>
 #include <limits>
 
-#include "command.h"
 #include "cp932_text.h"
+#include "error_box.h"
 #include "folder_dialog.h"
 #include "window_style.h"
 #include "window_test_support.h"

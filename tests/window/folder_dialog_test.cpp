@@ -13,18 +13,18 @@
 #include <QTest>
 
 #include "colours.h"
-#include "command.h"
 #include "cp932_text.h"
+#include "error_box.h"
 #include "errors.h"
-#include "folder_creation.h"
 #include "folder_dialog.h"
-#include "window_layout.h"
+#include "folder_paths.h"
 #include "window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
 
 using test::AnswerBoxes;
+using test::ClickPage;
 using test::DistinctModel;
 using test::TypeInto;
 using test::WindowOn;
@@ -123,9 +123,19 @@ private:
 void FolderDialogTest::layout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("rect");
-    for (const layout::DialogPlace& place : layout::kDialogControls) {
-        const QRect rect(place.rect.x, place.rect.y, place.rect.width, place.rect.height);
-        QTest::newRow(place.name.data()) << Utf8(place.name) << rect;
+    const struct {
+        const char* name;
+        QRect rect;
+    } places[] = {
+        {"NameLabel", {8, 8, 92, 13}},      {"NameBox", {8, 24, 313, 20}},
+        {"ListLabel", {8, 56, 66, 13}},     {"FolderList", {8, 72, 213, 138}},
+        {"FileLabel", {232, 56, 57, 13}},   {"FileList", {232, 72, 185, 93}},
+        {"DriveLabel", {232, 176, 41, 13}}, {"DriveBox", {232, 192, 185, 19}},
+        {"OkButton", {172, 224, 77, 27}},   {"CancelButton", {256, 224, 77, 27}},
+        {"HelpButton", {340, 224, 77, 27}},
+    };
+    for (const auto& place : places) {
+        QTest::newRow(place.name) << QString::fromLatin1(place.name) << place.rect;
     }
 }
 
@@ -438,7 +448,7 @@ void FolderDialogTest::creationRule() {
         try {
             CreateFolders(bad);
             QFAIL("no error");
-        } catch (const Error& error) {
+        } catch (const FolderCreationError& error) {
             QCOMPARE(DecodeCp932(error.message()), QStringLiteral("ディレクトリを作成できません"));
         }
     }
@@ -476,7 +486,7 @@ void FolderDialogTest::folderButtonsStartAtTheStoredFolder() {
 
     // The model takes the box's text at the next store.
     QCOMPARE(window->model().betAutoReadFolder, EncodeCp932(tree.path("alpha")).value());
-    window->page2->click();
+    ClickPage(*window, 2);
     QCOMPARE(window->model().betAutoReadFolder,
              EncodeCp932(QDir::toNativeSeparators(tree.path("gamma")) + FolderSeparator()).value());
 }

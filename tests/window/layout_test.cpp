@@ -17,6 +17,7 @@
 
 namespace jnx {
 
+using test::ClickPage;
 using test::Control;
 
 class LayoutTest : public QObject {
@@ -248,7 +249,7 @@ void LayoutTest::captionSizeAndMenu() {
 
 void LayoutTest::labelColoursBelongToRows() {
     const std::unique_ptr<TQvEnv> window = test::WindowOn(test::DistinctModel());
-    window->page2Click();
+    ClickPage(*window, 2);
     const struct {
         int row;
         QString caption;

@@ -12,6 +12,7 @@
 namespace jnx {
 
 using test::Captions;
+using test::ClickPage;
 using test::DistinctModel;
 using test::TypeInto;
 using test::WindowOn;
@@ -36,6 +37,8 @@ private slots:
     void pagesShowTheirGroups();
     // Every value of a row lands in the field it came from, for every group of a page.
     void roundTripKeepsEveryField();
+    // Each text box shows its own field of its row's group and gives an edit back to it.
+    void textBoxesShowAndStoreTheirOwnField();
     void editsSurviveATripToAnotherPage();
     void editsOfEveryPageReachTheModel();
     void clickingTheShownPageChangesNothingElse();
@@ -62,13 +65,13 @@ void PageTransferTest::sampleFileShowsFirstPage() {
 void PageTransferTest::pagesShowTheirGroups() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
-    window->page2Click();
+    ClickPage(*window, 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     QCOMPARE(window->row(1).Total->text(), QStringLiteral("T12"));
-    window->page3Click();
+    ClickPage(*window, 3);
     QCOMPARE(Captions(*window), QStringLiteral("OPQRSTUVWXYZ"));
     QCOMPARE(window->row(12).PN->text(), QStringLiteral("P35"));
-    window->page1Click();
+    ClickPage(*window, 1);
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
 }
 
@@ -82,13 +85,38 @@ void PageTransferTest::roundTripKeepsEveryField() {
     QVERIFY(window->model() == model);
 }
 
+void PageTransferTest::textBoxesShowAndStoreTheirOwnField() {
+    const struct {
+        const char* box;  // row 6 of page 2 shows group "H", 17
+        std::size_t field;
+        const char* shown;
+    } boxes[] = {
+        {"Race6", kRaceField, "18"},    {"Step6", kStepField, "S17"},
+        {"Total6", kTotalField, "T17"}, {"Bet6", kBetField, "B17"},
+        {"Odd6", kOddField, "O17"},     {"Plus6", kPlusField, "L17"},
+        {"Skip6", kSkipField, "K17"},   {"mOdd6", kMinOddField, "M17"},
+        {"PN6", kBalanceField, "P17"},
+    };
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    ClickPage(*window, 2);
+    SettingsModel expected = DistinctModel();
+    for (const auto& box : boxes) {
+        auto* edit = test::Control<Cp932LineEdit>(*window, QString::fromLatin1(box.box));
+        QCOMPARE(edit->text(), QString::fromLatin1(box.shown));
+        edit->setText(QStringLiteral("x") + QString::fromLatin1(box.box));
+        expected.group(17).fields[box.field] = std::string("x") + box.box;
+    }
+    ClickPage(*window, 1);
+    QVERIFY(window->model() == expected);
+}
+
 void PageTransferTest::editsSurviveATripToAnotherPage() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
     TypeInto(window->row(4).mOdd, "1.5");
     window->row(4).Act->setChecked(true);
-    window->page3Click();
+    ClickPage(*window, 3);
     QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("M27"));
-    window->page1Click();
+    ClickPage(*window, 1);
     QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("1.5"));
     QVERIFY(window->row(4).Act->isChecked());
 }
@@ -96,13 +124,12 @@ void PageTransferTest::editsSurviveATripToAnotherPage() {
 void PageTransferTest::editsOfEveryPageReachTheModel() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
     TypeInto(window->row(1).Total, "100");
-    window->page2Click();
+    ClickPage(*window, 2);
     TypeInto(window->row(2).Total, "200");  // group "D"
-    window->page3Click();
+    ClickPage(*window, 3);
     TypeInto(window->row(12).Total, "300");  // group "Z"
     TypeInto(window->Edit3, "D:\\Pat\\");
-    window->pages().requestedPage = 3;
-    window->pages().MemoryPage();
+    window->pages().StoreShownPage();
     const SettingsModel& model = window->model();
     QCOMPARE(model.group(0).fields[kTotalField], "100");
     QCOMPARE(model.group(13).fields[kTotalField], "200");
@@ -118,10 +145,10 @@ void PageTransferTest::editsOfEveryPageReachTheModel() {
 
 void PageTransferTest::clickingTheShownPageChangesNothingElse() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
-    window->page2Click();
+    ClickPage(*window, 2);
     TypeInto(window->row(3).Skip, "9");
-    window->page2Click();
-    QCOMPARE(window->pages().currentPage, 2);
+    ClickPage(*window, 2);
+    QCOMPARE(window->pages().currentPage(), 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     QCOMPARE(window->row(3).Skip->text(), QStringLiteral("9"));
     SettingsModel expected = DistinctModel();
@@ -140,7 +167,7 @@ void PageTransferTest::spinPositionsAreStoredAsPlainDecimal() {
     QCOMPARE(window->row(1).Nk->text(), QStringLiteral("3"));
     QCOMPARE(window->row(1).mStep->text(), QStringLiteral("1,000"));
     QCOMPARE(window->row(2).mStep->text(), QStringLiteral("12"));
-    window->page1Click();
+    ClickPage(*window, 1);
     QCOMPARE(window->model().group(0).fields[kPopularityField], "3");
     QCOMPARE(window->model().group(0).fields[kMaxStepField], "1000");
     QCOMPARE(window->model().group(1).fields[kMaxStepField], "12");
@@ -164,7 +191,7 @@ void PageTransferTest::outOfRangeSpinValuesAreClamped() {
         model.group(5).fields[kPopularityField] = c.popularity;
         model.group(5).fields[kMaxStepField] = c.maxStep;
         const std::unique_ptr<TQvEnv> window = WindowOn(model);
-        window->page1Click();
+        ClickPage(*window, 1);
         QCOMPARE(window->model().group(5).fields[kPopularityField], c.storedPopularity);
         QCOMPARE(window->model().group(5).fields[kMaxStepField], c.storedMaxStep);
     }
@@ -181,7 +208,7 @@ void PageTransferTest::untouchedInvalidBytesAreKept() {
         model.group(2).fields[kTypeField] = bytes;
         model.betAutoReadFolder = bytes;
         const std::unique_ptr<TQvEnv> window = WindowOn(model);
-        window->page1Click();
+        ClickPage(*window, 1);
         QVERIFY(window->model() == model);
     }
 }
@@ -199,7 +226,7 @@ void PageTransferTest::typedTextIsStoredInCodePage932() {
     // Characters code page 932 cannot hold are refused as they are typed.
     TypeInto(window->row(1).Skip, QStringLiteral("é¥😀—"));
     QCOMPARE(window->row(1).Skip->text(), QString());
-    window->page1Click();
+    ClickPage(*window, 1);
     const auto& fields = window->model().group(0).fields;
     QCOMPARE(fields[kTotalField],
              "1\x81\x60"
@@ -223,7 +250,7 @@ void PageTransferTest::pauseBoxIsCheckedOnlyForTrue() {
         model.pauseText = c.pause;
         const std::unique_ptr<TQvEnv> window = WindowOn(model);
         QCOMPARE(window->CheckBox1->isChecked(), c.checked);
-        window->page1Click();
+        ClickPage(*window, 1);
         QCOMPARE(window->model().pauseText, c.stored);
     }
 }
@@ -239,7 +266,7 @@ void PageTransferTest::failedFillFillsEverythingElse() {
     } catch (const ConversionError& error) {
         QCOMPARE(error.message(), NotAnInteger("abc"));
     }
-    QCOMPARE(window->pages().currentPage, 2);
+    QCOMPARE(window->pages().currentPage(), 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     for (int r = 1; r <= 12; ++r) {
         const std::size_t g = 11 + static_cast<std::size_t>(r);

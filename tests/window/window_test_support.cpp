@@ -37,8 +37,7 @@ SettingsModel DistinctModel() {
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
     auto window = std::make_unique<TQvEnv>();
     window->model() = model;
-    window->pages().currentPage = 1;
-    window->pages().UpDatePage();
+    window->pages().Start();
     return window;
 }
 
@@ -77,6 +76,18 @@ std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action) {
     answer.start();
     action();
     return boxes;
+}
+
+void ClickPage(QWidget& window, int page) {
+    auto* button = Control<QPushButton>(window, QStringLiteral("page%1").arg(page));
+    if (button == nullptr) {
+        return;
+    }
+    const std::vector<ShownBox> boxes = AnswerBoxes([button] { button->click(); });
+    if (!boxes.empty()) {
+        QTest::qFail(qPrintable(QStringLiteral("the page button showed ") + boxes[0].text),
+                     __FILE__, __LINE__);
+    }
 }
 
 QString Captions(TQvEnv& window) {

@@ -52,6 +52,11 @@ struct ShownBox {
 // as a user would; gives back what the boxes showed, in order.
 std::vector<ShownBox> AnswerBoxes(const std::function<void()>& action);
 
+// Shows page `page` (1 … 3) as the user does: clicks the button named "page1" … and
+// answers the error box the click may open; the test fails when there is none such
+// button or a box opened.
+void ClickPage(QWidget& window, int page);
+
 // The group names the twelve rows show.
 QString Captions(TQvEnv& window);
 

@@ -69,6 +69,10 @@ QString DecodeCp932(std::string_view bytes) {
     return text;
 }
 
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QString ToCp932Forms(QString text) {
     for (const auto& [jis, windows] : kJisToCp932) {
         text.replace(QChar(jis), QChar(windows));

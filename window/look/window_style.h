@@ -2,9 +2,8 @@
 
 #include <QFont>
 #include <QString>
-#include <string_view>
 
-#include "colours.h"
+#include "colour_names.h"
 
 class QWidget;
 
@@ -16,8 +15,6 @@ namespace jnx {
 // which honours the window's own colours on every desktop, with check boxes drawn as on
 // the users' desktop: a white box in a dark frame, whatever the colour around it.
 void UseWindowLook();
-
-QString Utf8(std::string_view text);
 
 // The window's proportional font ("ＭＳ Ｐゴシック" or the nearest one installed) and the
 // fixed-pitch one ("ＭＳ ゴシック"), at a character height in pixels.

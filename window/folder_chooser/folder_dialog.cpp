@@ -9,21 +9,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include "colours.h"
 #include "cp932_text.h"
-#include "folder_creation.h"
+#include "folder_dialog_layout.h"
+#include "folder_icons.h"
+#include "folder_paths.h"
 #include "text_controls.h"
-#include "window_layout.h"
 #include "window_style.h"
 
 namespace jnx {
@@ -33,8 +31,7 @@ namespace {
 using layout::DialogControl;
 using layout::PlaceOf;
 
-constexpr int kPathRole = Qt::UserRole;       // an entry's folder
-constexpr int kLevelRole = Qt::UserRole + 1;  // its depth below the root
+constexpr int kPathRole = Qt::UserRole;  // an entry's folder; its depth is kLevelRole
 
 std::optional<bool>& CreateAnswer() {
     static std::optional<bool> answer;
@@ -44,87 +41,6 @@ std::optional<bool>& CreateAnswer() {
 FolderDialogAnswer& DialogAnswer() {
     static FolderDialogAnswer answer;
     return answer;
-}
-
-enum class FolderIcon { Open, Current, Closed };
-
-// A 16 × 13 folder: closed, open, or open and marked as the current one.
-QIcon FolderIconOf(FolderIcon kind) {
-    QPixmap pixmap(16, 13);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::black);
-    const QColor body = kind == FolderIcon::Current ? QColor(255, 255, 255) : QColor(255, 255, 0);
-    painter.setBrush(QColor(192, 192, 0));
-    painter.drawRect(0, 1, 6, 2);  // the tab
-    painter.setBrush(body);
-    if (kind == FolderIcon::Closed) {
-        painter.drawRect(0, 3, 14, 9);
-    } else {
-        painter.drawRect(0, 3, 12, 9);
-        const std::array<QPoint, 4> front = {QPoint(2, 6), QPoint(15, 6), QPoint(12, 12),
-                                             QPoint(0, 12)};
-        painter.drawPolygon(front.data(), static_cast<int>(front.size()));
-    }
-    return {pixmap};
-}
-
-// Indents each folder by its depth and gives every entry of a list one height.
-class EntryDelegate : public QStyledItemDelegate {
-public:
-    EntryDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem indented(option);
-        indented.rect.setLeft(option.rect.left() +
-                              index.data(kLevelRole).toInt() * layout::kFolderIndent);
-        QStyledItemDelegate::paint(painter, indented, index);
-    }
-
-    [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option,
-                                 const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
-    }
-
-private:
-    int height_;
-};
-
-// The folder a start text names: the text itself when it is a folder (a relative text
-// taken against the current directory), else the current directory. On Windows a path
-// without a drive letter, such as a network path, also opens at the current directory.
-QString StartFolder(const QString& start) {
-    QString current = QDir::currentPath();
-    if (start.trimmed().isEmpty()) {
-        return current;
-    }
-#ifdef Q_OS_WIN
-    const bool network =
-        start.startsWith(QStringLiteral("\\\\")) || start.startsWith(QStringLiteral("//"));
-    if (network) {
-        return current;
-    }
-#endif
-    const QFileInfo info(QDir::current(), start);
-    return info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : current;
-}
-
-// The folders from the root down to `folder`, each as a full path.
-QStringList FoldersDownTo(const QString& folder) {
-    QStringList chain;
-    QDir dir(folder);
-    chain.prepend(dir.absolutePath());
-    while (dir.cdUp()) {
-        chain.prepend(dir.absolutePath());
-    }
-    return chain;
-}
-
-// A folder's name in the list: the root as its path, any other by its own name.
-QString EntryName(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? QDir::toNativeSeparators(path) : name;
 }
 
 QLabel* BuildLabel(QWidget* parent, DialogControl control) {

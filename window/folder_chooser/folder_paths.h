@@ -2,8 +2,12 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 
 namespace jnx {
+
+// Folder texts as the folder chooser and the window's folder boxes read, show and make
+// them.
 
 // The separator of folder texts: "\" on Windows, "/" elsewhere, where the settings file
 // stores folders as the user sees them.
@@ -17,13 +21,24 @@ bool IsFolderSeparator(QChar c);
 // empty when it has none.
 QString FolderPartOf(const QString& text);
 
+// The folder a start text names: the text itself when it is a folder (a relative text
+// taken against the current directory), else the current directory. On Windows a path
+// without a drive letter, such as a network path, also opens at the current directory.
+QString StartFolder(const QString& start);
+
+// The folders from the root down to `folder`, each as a full path.
+QStringList FoldersDownTo(const QString& folder);
+
+// A folder's name in the folder list: the root as its path, any other by its own name.
+QString EntryName(const QString& path);
+
 // Creates a chosen folder with the folders above it that are missing, as the folder
 // chooser does after it closes: one trailing separator is dropped; a text too short to be
 // more than a root (a drive "C:" on Windows, "/" elsewhere), a folder that exists, or a
 // text that is its own folder part needs nothing; otherwise the folder part is made first
 // and, only if that worked, the folder itself. Gives false when a folder could not be
 // made, which is not reported. An empty text, which is also what the uppermost missing
-// folder of a relative text leaves, throws Error "ディレクトリを作成できません".
+// folder of a relative text leaves, throws FolderCreationError ("ディレクトリを作成できません").
 bool CreateFolders(const QString& text);
 
 }  // namespace jnx

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <array>
 
+#include "colours.h"
+#include "cp932_text.h"
 #include "window_layout.h"
 
 namespace jnx {
@@ -97,10 +99,6 @@ QFont FittedFont(QFont font, const QString& text, int width) {
         }
     }
     return font;
-}
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QFont WindowFont(int pixelHeight) {

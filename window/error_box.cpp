@@ -1,4 +1,4 @@
-#include "command.h"
+#include "error_box.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

@@ -1,17 +1,13 @@
-#include "folder_creation.h"
+#include "folder_paths.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "cp932_text.h"
 #include "errors.h"
-#include "window_style.h"
 
 namespace jnx {
 
 namespace {
-
-constexpr std::string_view kCannotCreate = "ディレクトリを作成できません";
 
 #ifdef Q_OS_WIN
 constexpr qsizetype kShortestFolder = 3;  // "C:" is a drive, not a folder to make
@@ -42,9 +38,40 @@ QString FolderPartOf(const QString& text) {
     return text.left(end);
 }
 
+QString StartFolder(const QString& start) {
+    QString current = QDir::currentPath();
+    if (start.trimmed().isEmpty()) {
+        return current;
+    }
+#ifdef Q_OS_WIN
+    const bool network =
+        start.startsWith(QStringLiteral("\\\\")) || start.startsWith(QStringLiteral("//"));
+    if (network) {
+        return current;
+    }
+#endif
+    const QFileInfo info(QDir::current(), start);
+    return info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : current;
+}
+
+QStringList FoldersDownTo(const QString& folder) {
+    QStringList chain;
+    QDir dir(folder);
+    chain.prepend(dir.absolutePath());
+    while (dir.cdUp()) {
+        chain.prepend(dir.absolutePath());
+    }
+    return chain;
+}
+
+QString EntryName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? QDir::toNativeSeparators(path) : name;
+}
+
 bool CreateFolders(const QString& text) {
     if (text.isEmpty()) {
-        throw Error(EncodeCp932(Utf8(kCannotCreate)).value_or(std::string()));
+        throw FolderCreationError();
     }
     QString folder = text;
     if (!folder.isEmpty() && IsFolderSeparator(folder.back())) {

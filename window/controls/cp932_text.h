@@ -20,6 +20,10 @@ QString DecodeCp932(std::string_view bytes);
 // exact form in code page 932.
 std::optional<std::string> EncodeCp932(const QString& text);
 
+// A UTF-8 text of the program's own, such as a caption or a control's name from the
+// layout tables, as Qt shows it.
+QString Utf8(std::string_view text);
+
 // Replaces the characters that Japanese input methods on Linux produce in their JIS form
 // with the code page 932 form Windows uses: 〜 U+301C, ‖ U+2016, − U+2212, ¢ U+00A2,
 // £ U+00A3 and ¬ U+00AC become U+FF5E, U+2225, U+FF0D, U+FFE0, U+FFE1 and U+FFE2.
