@@ -15,8 +15,8 @@
 #include "page_transfer.h"
 #include "row_controls.h"
 #include "settings_file.h"
-#include "settings_path.h"
 #include "settings_model.h"
+#include "settings_path.h"
 #include "text_controls.h"
 
 namespace jnx {
