@@ -48,6 +48,29 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
     }
 }
 
+std::set<std::string> LookAlikeTemporaryNames(const std::string& gone) {
+    return {
+        "Jnx.ini.tmp-" + gone + "-0",     // no dot
+        ".Other.ini.tmp-" + gone + "-0",  // another file's
+        ".jnx.ini.tmp-" + gone + "-7",    // letter case
+        ".Jnx.ini.tmp-" + gone + "-x",
+        ".Jnx.ini.tmp-x-0",
+        ".Jnx.ini.tmp-" + gone,
+        ".Jnx.ini.tmp-" + gone + "-",
+        ".Jnx.ini.tmp--0",
+        ".Jnx.ini.tmp-" + gone + "-0-1",
+        ".Jnx.ini.tmp-" + gone + "-0~",
+        ".Jnx.ini.tmp-" + gone + "-00",
+        ".Jnx.ini.tmp-0" + gone + "-0",
+        ".Jnx.ini.tmp-+" + gone + "-0",
+        ".Jnx.ini.tmp- " + gone + "-0",
+        ".Jnx.ini.tmp-0-0",
+        ".Jnx.ini.tmp-99999999999-0",
+        ".Jnx.ini.tmp-4294967292-0",  // beyond any process id
+        ".Jnx.ini.tmp-" + gone + "-0.bak",
+    };
+}
+
 std::string ListFolder(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,12 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 
 // The names in a folder, sorted; to see that no temporary file was left behind.
 std::string ListFolder(const std::filesystem::path& folder);
+
+// Names beside a settings file "Jnx.ini" that resemble those of a save's temporary files
+// (".Jnx.ini.tmp-<pid>-<n>") but are not, for a writer process `gone` that has ended: a
+// save must leave every one of them alone. None differs from a real one by letter case
+// alone, so that they can stand beside real ones on Windows too.
+std::set<std::string> LookAlikeTemporaryNames(const std::string& gone);
 
 // The sample settings file shipped with the program.
 std::string SampleSettingsPath();
