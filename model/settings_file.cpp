@@ -16,15 +16,12 @@ namespace {
 // Every read passes one blank as its default.
 constexpr std::string_view kDefault = " ";
 
-// Where a key's value lives in the model.
-enum class KeyKind { Active, Field, BetAutoRead, PatData, Pause };
+using KeyKind = ModelPlace::Kind;
 
 struct SettingsKey {
     std::string section;
     std::string_view key;
-    KeyKind kind;
-    std::size_t group;  // Active and Field keys
-    std::size_t field;  // Field keys: the field's index in FieldKey
+    ModelPlace place;
 };
 
 // Every key of the settings, in the order a load reads them and a save writes them: for
@@ -35,14 +32,14 @@ const std::vector<SettingsKey>& SettingsKeys() {
         all.reserve(kGroupCount * (1 + kFieldCount) + 3);
         for (std::size_t g = 0; g < kGroupCount; ++g) {
             const std::string section = GroupSection(g);
-            all.push_back({section, kActiveKey, KeyKind::Active, g, 0});
+            all.push_back({section, kActiveKey, {KeyKind::Active, g, 0}});
             for (std::size_t k = 0; k < kFieldCount; ++k) {
-                all.push_back({section, FieldKey[k], KeyKind::Field, g, k});
+                all.push_back({section, FieldKey[k], {KeyKind::Field, g, k}});
             }
         }
-        all.push_back({"Dir", "BetAutoRead", KeyKind::BetAutoRead, 0, 0});
-        all.push_back({"Dir", "PatData", KeyKind::PatData, 0, 0});
-        all.push_back({"Options", "OKStep", KeyKind::Pause, 0, 0});
+        all.push_back({"Dir", "BetAutoRead", {KeyKind::BetAutoRead, 0, 0}});
+        all.push_back({"Dir", "PatData", {KeyKind::PatData, 0, 0}});
+        all.push_back({"Options", "OKStep", {KeyKind::Pause, 0, 0}});
         return all;
     }();
     return keys;
@@ -66,11 +63,12 @@ Text SavedField(std::size_t k, const Text& text) {
 // The value a key is left with by WriteIni: the fields as SavedField gives them, the flags
 // as "True" or "False", the folders verbatim.
 Text SavedValue(const SettingsModel& model, const SettingsKey& key) {
-    switch (key.kind) {
+    const ModelPlace& place = key.place;
+    switch (place.kind) {
         case KeyKind::Active:
-            return Text(model.group(key.group).active ? kTrueText : kFalseText);
+            return Text(model.group(place.group).active ? kTrueText : kFalseText);
         case KeyKind::Field:
-            return SavedField(key.field, model.group(key.group).fields[key.field]);
+            return SavedField(place.field, model.group(place.group).fields[place.field]);
         case KeyKind::BetAutoRead:
             return model.betAutoReadFolder;
         case KeyKind::PatData:
@@ -113,14 +111,15 @@ Text LoadedField(std::size_t k, Text value) {
 // Puts a value read from the file into the model as a load does. A course text that is
 // not an integer throws ConversionError and is left in the model as read.
 void LoadValue(SettingsModel& model, const SettingsKey& key, const Text& value) {
-    switch (key.kind) {
+    const ModelPlace& place = key.place;
+    switch (place.kind) {
         case KeyKind::Active:
-            model.group(key.group).active = value == kTrueText;
+            model.group(place.group).active = value == kTrueText;
             return;
         case KeyKind::Field: {
-            Text& field = model.group(key.group).fields[key.field];
+            Text& field = model.group(place.group).fields[place.field];
             field = value;
-            field = LoadedField(key.field, field);
+            field = LoadedField(place.field, field);
             return;
         }
         case KeyKind::BetAutoRead:
@@ -144,6 +143,35 @@ void TakeValue(SettingsModel& model, const SettingsKey& key, const Text& value) 
     } catch (const ConversionError&) {
         // LoadValue has left the text read in the field.
     }
+}
+
+// The position a spin shows for a text of its field: the integer clamped to the spin's
+// range; none for a text that is not an integer.
+std::optional<int> SpinPosition(const SpinField& spin, const Text& text) {
+    try {
+        return std::clamp(StrToInt(text), spin.minimum, spin.maximum);
+    } catch (const ConversionError&) {
+        return std::nullopt;
+    }
+}
+
+// Whether the key would be saved as the snapshot's model would save it: the same text, or
+// for a spin's field two integers that the spin shows as the same position.
+bool Unchanged(const SettingsModel& model, const SettingsModel& before, const SettingsKey& key) {
+    const Text value = SavedValue(model, key);
+    const Text old = SavedValue(before, key);
+    if (value == old) {
+        return true;
+    }
+    if (key.place.kind != KeyKind::Field) {
+        return false;
+    }
+    const std::optional<SpinField> spin = SpinOfField(key.place.field);
+    if (!spin) {
+        return false;
+    }
+    const std::optional<int> position = SpinPosition(*spin, value);
+    return position && position == SpinPosition(*spin, old);
 }
 
 std::vector<std::optional<Text>> FindAll(ProfileFile& profile) {
@@ -185,7 +213,7 @@ void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& sn
 void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
     const std::vector<SettingsKey>& keys = SettingsKeys();
     const auto found = std::find_if(keys.begin(), keys.end(), [&](const SettingsKey& key) {
-        return key.kind == KeyKind::Field && key.group == group && key.field == field;
+        return key.place == ModelPlace{KeyKind::Field, group, field};
     });
     if (found == keys.end()) {
         throw std::out_of_range("SettingsSnapshot::mustWrite: no such field");
@@ -218,7 +246,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const SettingsKey& key = keys[i];
         const Text value = SavedValue(model, key);
-        if (!snapshot.mustWrite_[i] && value == SavedValue(snapshot.model_, key)) {
+        if (!snapshot.mustWrite_[i] && Unchanged(model, snapshot.model_, key)) {
             std::optional<Text> current = profile.find(key.section, key.key);
             // The user left this key alone and another program changed it. A key that has
             // gone (or a file that has) is written again: losing it helps nobody.
@@ -250,6 +278,35 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
     snapshot.fileValues_ = std::move(fileValues);
     snapshot.mustWrite_.assign(keys.size(), false);
     return kept.size();
+}
+
+RefreshResult RefreshIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot,
+                         const std::function<bool(const ModelPlace&)>& busy) {
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    RefreshResult result;
+    if (snapshot.fileValues_.size() != keys.size()) {
+        return result;  // nothing was loaded
+    }
+    ProfileFile profile(path);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const SettingsKey& key = keys[i];
+        if (snapshot.mustWrite_[i] || !Unchanged(model, snapshot.model_, key)) {
+            continue;  // the user's value: the next save writes it
+        }
+        std::optional<Text> current = profile.find(key.section, key.key);
+        if (!current || current == snapshot.fileValues_[i]) {
+            continue;
+        }
+        if (busy(key.place)) {
+            result.passedBusy = true;
+            continue;
+        }
+        TakeValue(model, key, *current);
+        TakeValue(snapshot.model_, key, *current);
+        snapshot.fileValues_[i] = std::move(current);
+        result.taken.push_back(key.place);
+    }
+    return result;
 }
 
 }  // namespace jnx

@@ -6,6 +6,15 @@ std::string GroupSection(std::size_t group) {
     return std::string("Group").append(GroupName.at(group));
 }
 
+std::optional<SpinField> SpinOfField(std::size_t k) {
+    for (const SpinField& spin : kSpinFields) {
+        if (spin.field == k) {
+            return spin;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string_view> BetTypeNameByCode(std::string_view code) {
     for (const BetType& type : BetTypeCode) {
         if (type.code == code) {

@@ -42,6 +42,22 @@ enum FieldIndex : std::size_t {
     kBalanceField = 12,
 };
 
+// The range of a spin that shows a field; a stored integer outside it shows clamped to it.
+struct SpinField {
+    FieldIndex field;
+    int minimum;
+    int maximum;
+};
+
+// The fields the window shows in spins: popularity 1 … 5, maximum step 1 … 1000.
+inline constexpr std::array<SpinField, 2> kSpinFields = {{
+    {kPopularityField, 1, 5},
+    {kMaxStepField, 1, 1000},
+}};
+
+// The spin of field k, or none when a plain box or a list shows it.
+std::optional<SpinField> SpinOfField(std::size_t k);
+
 // The key of a group's active flag.
 inline constexpr std::string_view kActiveKey = "Active";
 

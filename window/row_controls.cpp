@@ -30,9 +30,10 @@ std::vector<std::string_view> CourseNames() {
 }
 
 UpDown* BuildSpin(QLineEdit* buddy, Column column, QWidget* panel) {
-    const layout::SpinRange range = *ColumnOf(column).spin;
+    const layout::SpinColumn spin = *ColumnOf(column).spin;
+    const SpinField range = *SpinOfField(spin.field);
     return new UpDown(buddy, static_cast<qint16>(range.minimum), static_cast<qint16>(range.maximum),
-                      static_cast<qint16>(range.start), panel);
+                      static_cast<qint16>(spin.start), panel);
 }
 
 // Creates the row's controls, each of its own kind; the table places them afterwards.

@@ -72,9 +72,9 @@ enum class Column : std::size_t {
     Count,  // the number of columns, not a column
 };
 
-struct SpinRange {
-    int minimum;
-    int maximum;
+// A spin column: the field whose range it takes, and its position before the first fill.
+struct SpinColumn {
+    FieldIndex field;
     int start;
 };
 
@@ -92,7 +92,7 @@ struct ColumnLayout {
     std::optional<Colour> firstRowColour{};  // where row 1 differs
     std::optional<Colour> fontColour{};      // where it differs from the row's
     std::string_view startText{};            // before the first fill from the model
-    std::optional<SpinRange> spin{};
+    std::optional<SpinColumn> spin{};
     // The group's value that a plain text box shows and gives back; the combo boxes, the
     // spins and the check box are filled and read each in its own way.
     std::optional<FieldIndex> field{};
@@ -128,7 +128,7 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .x = 127,
      .width = 24,
      .height = 20,
-     .spin = SpinRange{1, 5, 1}},
+     .spin = SpinColumn{kPopularityField, 1}},
     {.column = Column::Bb,
      .namePrefix = "Bb",
      .x = 160,
@@ -215,7 +215,7 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .x = 585,
      .width = 15,
      .height = 20,
-     .spin = SpinRange{1, 1000, 100}},
+     .spin = SpinColumn{kMaxStepField, 100}},
     {.column = Column::PN,
      .namePrefix = "PN",
      .x = 608,

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "profile_file.h"
@@ -38,6 +40,13 @@ protected:
     }
 
     std::size_t save() { return WriteIni(model_, path_, snapshot_); }
+
+    // A refresh with no control busy, or with the given keys' controls busy.
+    RefreshResult refresh(const std::vector<ModelPlace>& busy = {}) {
+        return RefreshIni(model_, path_, snapshot_, [&busy](const ModelPlace& place) {
+            return std::find(busy.begin(), busy.end(), place) != busy.end();
+        });
+    }
 
     test::TempDir dir_;
     std::string path_ = dir_.file("Jnx.ini");
@@ -175,6 +184,142 @@ TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorSnapshot) {
     EXPECT_EQ(model, before);
     // The snapshot still tells the other program's change apart.
     EXPECT_EQ(WriteIni(model, path, snapshot), 1U);
+}
+
+ModelPlace FieldOf(std::size_t group, std::size_t field) {
+    return {ModelPlace::Kind::Field, group, field};
+}
+
+TEST_F(ConcurrentSave, RefreshTakesWhatTheUserLeftAloneAndASaveKeepsAll) {
+    model_.group(5).fields[kMinOddField] = "4.4";  // the user's edit
+    otherProgramWrites("Group5", "MinOdd", "9.9");
+    otherProgramWrites("Group3", "Total", "98765");
+    otherProgramWrites("GroupK", "Bet", "300");  // group 20: its box is busy
+    otherProgramWrites("Dir", "PatData", "D:\\PAT\\");
+    otherProgramWrites("Group1", "Active", "False");
+
+    const RefreshResult first = refresh({FieldOf(20, kBetField)});
+    const std::vector<ModelPlace> taken = {
+        {ModelPlace::Kind::Active, 1, 0}, FieldOf(3, kTotalField), {ModelPlace::Kind::PatData, 0, 0}};
+    EXPECT_EQ(first.taken, taken);
+    EXPECT_TRUE(first.passedBusy);
+    EXPECT_FALSE(model_.group(1).active);
+    EXPECT_EQ(model_.group(3).fields[kTotalField], "98765");
+    EXPECT_EQ(model_.patFolder, "D:\\PAT\\");
+    EXPECT_EQ(model_.group(5).fields[kMinOddField], "4.4");
+    EXPECT_NE(model_.group(20).fields[kBetField], "300");
+
+    // Once the box is free the value it waited for arrives, and nothing else again.
+    const RefreshResult second = refresh();
+    EXPECT_EQ(second.taken, std::vector<ModelPlace>{FieldOf(20, kBetField)});
+    EXPECT_FALSE(second.passedBusy);
+    EXPECT_EQ(model_.group(20).fields[kBetField], "300");
+
+    // The save writes the user's value and keeps the rest: nothing left to keep from the file.
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group5", "MinOdd"), "4.4");
+    EXPECT_EQ(inFile("Group3", "Total"), "98765");
+    EXPECT_EQ(inFile("GroupK", "Bet"), "300");
+    EXPECT_EQ(inFile("Group1", "Active"), "False");
+}
+
+TEST_F(ConcurrentSave, ABusyKeyLeftForLaterIsKeptByTheSave) {
+    otherProgramWrites("Group8", "Step", "6");
+    EXPECT_TRUE(refresh({FieldOf(8, kStepField)}).passedBusy);
+    EXPECT_EQ(save(), 1U);
+    EXPECT_EQ(inFile("Group8", "Step"), "6");
+    EXPECT_EQ(model_.group(8).fields[kStepField], "6");
+}
+
+TEST_F(ConcurrentSave, TheEchoOfTheEditorsOwnSaveTakesNothing) {
+    model_.group(2).fields[kBetField] = "700";
+    model_.group(30).active = !model_.group(30).active;
+    save();
+    const SettingsModel saved = model_;
+    EXPECT_TRUE(refresh().taken.empty());
+    EXPECT_EQ(model_, saved);
+    // Nor does a second look at an unchanged file.
+    otherProgramWrites("Group2", "Odd", "3.7");
+    EXPECT_EQ(refresh().taken.size(), 1U);
+    EXPECT_TRUE(refresh().taken.empty());
+}
+
+TEST_F(ConcurrentSave, ValuesThatDoNotConvertArriveAsText) {
+    otherProgramWrites("Group2", "Bb", "x");
+    otherProgramWrites("Group2", "Popularity", "abc");
+    otherProgramWrites("Group2", "Maxstep", "");
+    otherProgramWrites("Group2", "Type", "U");
+    EXPECT_EQ(refresh().taken.size(), 4U);
+    EXPECT_EQ(model_.group(2).fields[kCourseField], "x");
+    EXPECT_EQ(model_.group(2).fields[kPopularityField], "abc");
+    EXPECT_EQ(model_.group(2).fields[kMaxStepField], "");
+    EXPECT_EQ(model_.group(2).fields[kTypeField], "\x94\x6E\x98\x41");  // 馬連
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group2", "Bb"), "x");
+    EXPECT_EQ(inFile("Group2", "Popularity"), "abc");
+    EXPECT_EQ(inFile("Group2", "Maxstep"), "");
+    EXPECT_EQ(inFile("Group2", "Type"), "U");
+}
+
+TEST_F(ConcurrentSave, AGoneKeyOrFileChangesNothing) {
+    const SettingsModel before = model_;
+    std::string bytes = test::ReadBytes(path_);
+    const std::size_t pn = bytes.find("PN=", bytes.find("[Group4]"));
+    bytes.erase(pn, bytes.find('\n', pn) + 1 - pn);
+    test::WriteBytes(path_, bytes);
+    EXPECT_TRUE(refresh().taken.empty());
+    std::filesystem::remove(path_);
+    EXPECT_TRUE(refresh().taken.empty());
+    EXPECT_EQ(model_, before);
+
+    // The file comes back with a change: it is followed again.
+    test::WriteBytes(path_, test::ReadBytes(test::SampleSettingsPath()));
+    otherProgramWrites("Group4", "Skip", "2");
+    EXPECT_EQ(refresh().taken, std::vector<ModelPlace>{FieldOf(4, kSkipField)});
+}
+
+TEST_F(ConcurrentSave, ResetValuesAreNotRefreshed) {
+    model_.group(3).fields[kTotalField] = "0";
+    snapshot_.mustWrite(3, kTotalField);
+    otherProgramWrites("Group3", "Total", "4000");
+    EXPECT_TRUE(refresh().taken.empty());
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile("Group3", "Total"), "0");
+}
+
+// Storing a page turns a spin's "012" into "12" and an out-of-range number into the
+// clamped one; that is no edit of the user's, so the other program's value still wins.
+TEST_F(ConcurrentSave, ASpinsShownPositionIsNoEditOfTheUsers) {
+    const struct {
+        std::size_t field;
+        const char* file;
+        const char* stored;  // as the page stores the spin's position
+        const char* other;   // the other program's later value
+    } cases[] = {
+        {kPopularityField, "03", "3", "2"},
+        {kPopularityField, "9", "5", "4"},
+        {kMaxStepField, "1200", "1000", "50"},
+        {kMaxStepField, "$10", "16", "17"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string key(FieldKey[c.field]);
+        otherProgramWrites("Group6", key, c.file);
+        ASSERT_EQ(refresh().taken, std::vector<ModelPlace>{FieldOf(6, c.field)});
+        model_.group(6).fields[c.field] = c.stored;
+        otherProgramWrites("Group6", key, c.other);
+        EXPECT_EQ(refresh().taken, std::vector<ModelPlace>{FieldOf(6, c.field)});
+        EXPECT_EQ(model_.group(6).fields[c.field], c.other);
+
+        // The same at a save.
+        otherProgramWrites("Group6", key, c.file);
+        ASSERT_EQ(refresh().taken.size(), 1U);
+        model_.group(6).fields[c.field] = c.stored;
+        otherProgramWrites("Group6", key, c.other);
+        EXPECT_EQ(save(), 1U);
+        EXPECT_EQ(inFile("Group6", key), c.other);
+        EXPECT_EQ(model_.group(6).fields[c.field], c.other);
+    }
 }
 
 }  // namespace
