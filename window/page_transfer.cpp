@@ -1,5 +1,7 @@
 #include "page_transfer.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <exception>
 
 #include "cp932_text.h"
@@ -15,6 +17,32 @@ constexpr int kRowsPerPage = layout::kRowCount;
 
 UpDown* SpinOf(const RowControls& row, std::size_t spin) {
     return spin == 0 ? row.Ud : row.maxStep;
+}
+
+// The plain text box that shows field k, or null for the fields shown in their own way.
+Cp932LineEdit* TextBoxOf(const RowControls& row, std::size_t k) {
+    for (const layout::ColumnLayout& place : layout::kColumns) {
+        if (place.field == k) {
+            return row.textBox(place.column);
+        }
+    }
+    return nullptr;
+}
+
+// The control the user edits field k with: a combo box, a spin's edit box or a text box.
+QWidget* FieldControl(const RowControls& row, std::size_t k) {
+    switch (k) {
+        case kTypeField:
+            return row.Type;
+        case kPopularityField:
+            return row.Nk;
+        case kCourseField:
+            return row.Bb;
+        case kMaxStepField:
+            return row.mStep;
+        default:
+            return TextBoxOf(row, k);
+    }
 }
 
 }  // namespace
@@ -33,6 +61,7 @@ PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
 void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
                             std::exception_ptr& firstError) {
     UpDown* control = SpinOf((*controls_.rows)[row], spin);
+    unfilled_[row][spin] = false;
     try {
         control->setPosition(StrToInt(text));
     } catch (const ConversionError&) {
@@ -44,25 +73,38 @@ void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
     }
 }
 
+void PageTransfer::fillField(std::size_t row, std::size_t k, std::exception_ptr& firstError) {
+    const RowControls& controls = (*controls_.rows)[row];
+    const Text& text = model_.group(groupOfRow(row)).fields.at(k);
+    switch (k) {
+        case kTypeField:
+            controls.Type->setBytes(text);
+            return;
+        case kPopularityField:
+            fillSpin(row, kPopularitySpin, text, firstError);
+            return;
+        case kCourseField:
+            controls.Bb->setBytes(text);
+            return;
+        case kMaxStepField:
+            fillSpin(row, kMaxStepSpin, text, firstError);
+            return;
+        default:
+            TextBoxOf(controls, k)->setBytes(text);
+    }
+}
+
 void PageTransfer::UpDatePage(FillErrors errors) {
     pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
-    unfilled_ = {};
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         RowControls& row = (*controls_.rows)[r];
         const std::size_t g = groupOfRow(r);
         const GroupSettings& group = model_.group(g);
-        const auto& f = group.fields;
         row.Gr->setText(DecodeCp932(GroupName.at(g)));
         row.Act->setChecked(group.active);
-        row.Type->setBytes(f[kTypeField]);
-        fillSpin(r, kPopularitySpin, f[kPopularityField], firstError);
-        row.Bb->setBytes(f[kCourseField]);
-        fillSpin(r, kMaxStepSpin, f[kMaxStepField], firstError);
-        for (const layout::ColumnLayout& place : layout::kColumns) {
-            if (place.field) {
-                row.textBox(place.column)->setBytes(f[*place.field]);
-            }
+        for (std::size_t k = 0; k < kFieldCount; ++k) {
+            fillField(r, k, firstError);
         }
     }
     controls_.Edit2->setBytes(model_.betAutoReadFolder);
@@ -123,6 +165,77 @@ void PageTransfer::Redisplay() {
 void PageTransfer::StoreShownPage() {
     requestedPage_ = currentPage_;
     MemoryPage();
+}
+
+std::optional<std::size_t> PageTransfer::rowOfGroup(std::size_t g) const {
+    const auto first = static_cast<std::size_t>(pageOffset_);
+    if (g < first || g - first >= controls_.rows->size()) {
+        return std::nullopt;
+    }
+    return g - first;
+}
+
+QWidget* PageTransfer::controlOf(const ModelPlace& place) const {
+    switch (place.kind) {
+        case ModelPlace::Kind::Active:
+        case ModelPlace::Kind::Field: {
+            const std::optional<std::size_t> row = rowOfGroup(place.group);
+            if (!row) {
+                return nullptr;
+            }
+            const RowControls& controls = (*controls_.rows)[*row];
+            return place.kind == ModelPlace::Kind::Active ? controls.Act
+                                                          : FieldControl(controls, place.field);
+        }
+        case ModelPlace::Kind::BetAutoRead:
+            return controls_.Edit2;
+        case ModelPlace::Kind::PatData:
+            return controls_.Edit3;
+        case ModelPlace::Kind::Pause:
+            return controls_.CheckBox1;
+    }
+    return nullptr;
+}
+
+bool PageTransfer::isBusy(const ModelPlace& place) const {
+    const QWidget* control = controlOf(place);
+    if (control == nullptr) {
+        return false;
+    }
+    // The window's focus widget, kept while another program's window is active.
+    const QWidget* focus = control->window()->focusWidget();
+    if (focus != nullptr && (focus == control || control->isAncestorOf(focus))) {
+        return true;
+    }
+    const auto* combo = qobject_cast<const QComboBox*>(control);
+    return combo != nullptr && combo->view()->isVisible();
+}
+
+void PageTransfer::ShowTaken(const std::vector<ModelPlace>& places) {
+    std::exception_ptr ignored;  // shown as text, reported to nobody
+    for (const ModelPlace& place : places) {
+        switch (place.kind) {
+            case ModelPlace::Kind::Active:
+                if (const auto row = rowOfGroup(place.group)) {
+                    (*controls_.rows)[*row].Act->setChecked(model_.group(place.group).active);
+                }
+                break;
+            case ModelPlace::Kind::Field:
+                if (const auto row = rowOfGroup(place.group)) {
+                    fillField(*row, place.field, ignored);
+                }
+                break;
+            case ModelPlace::Kind::BetAutoRead:
+                controls_.Edit2->setBytes(model_.betAutoReadFolder);
+                break;
+            case ModelPlace::Kind::PatData:
+                controls_.Edit3->setBytes(model_.patFolder);
+                break;
+            case ModelPlace::Kind::Pause:
+                controls_.CheckBox1->setChecked(model_.pauseText == kTrueText);
+                break;
+        }
+    }
 }
 
 }  // namespace jnx

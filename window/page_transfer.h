@@ -3,8 +3,12 @@
 #include <QCheckBox>
 #include <array>
 #include <cstddef>
+#include <exception>
+#include <optional>
+#include <vector>
 
 #include "row_controls.h"
+#include "settings_file.h"
 #include "settings_model.h"
 #include "text_controls.h"
 
@@ -56,6 +60,16 @@ public:
     // Stores the rows of the current page, which stays current.
     void StoreShownPage();
 
+    // Whether the control that shows the key on the current page is in the user's hands:
+    // it has the window's focus (where an input method composes, too) or its list is
+    // open. A key the page does not show has no control and is never busy.
+    [[nodiscard]] bool isBusy(const ModelPlace& place) const;
+
+    // Shows the model's values of the keys given where the current page shows them, each
+    // in its own control and no other; a value that does not convert shows as text, as
+    // UpDatePage(FillErrors::Keep) shows it.
+    void ShowTaken(const std::vector<ModelPlace>& places);
+
 private:
     // Rows to model, for the current page, texts exactly as the controls hold them; then
     // the requested page becomes current. A spin whose fill failed stores its group's own
@@ -65,6 +79,12 @@ private:
     enum Spin : std::size_t { kPopularitySpin, kMaxStepSpin, kSpinCount };
 
     void fillSpin(std::size_t row, Spin spin, const Text& text, std::exception_ptr& firstError);
+    // Fills the control of field k in row `row` from the row's group.
+    void fillField(std::size_t row, std::size_t k, std::exception_ptr& firstError);
+    // The control that shows the key on the current page; null when the page does not.
+    [[nodiscard]] QWidget* controlOf(const ModelPlace& place) const;
+    // The row that shows group g on the current page, or none.
+    [[nodiscard]] std::optional<std::size_t> rowOfGroup(std::size_t g) const;
 
     SettingsModel& model_;
     PageControls controls_;

@@ -1,5 +1,7 @@
 #include "qv_env.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -85,6 +87,14 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
     setTabOrder();
     pages_ = std::make_unique<PageTransfer>(model_, PageControls{&rows_, Edit2, Edit3, CheckBox1});
     bindCommands();
+
+    fileWatch_ = new FileWatch(this);
+    connect(fileWatch_, &FileWatch::changed, this, &TQvEnv::followFile);
+    connect(qApp, &QApplication::focusChanged, this, [this] {
+        if (waitingForFocus_) {
+            fileWatch_->poke();
+        }
+    });
 
     // Client area of its fixed size below the menu bar; resizing the window later
     // moves and stretches nothing.
@@ -247,9 +257,28 @@ void TQvEnv::FormCreate() {
     // texts over the file's values, so the commands and the boxes come on only after a
     // whole load.
     setSettingsEnabled(false);
-    ReadIni(model_, settingsPath_(), snapshot_);
+    const std::string path = settingsPath_();
+    ReadIni(model_, path, snapshot_);
     setSettingsEnabled(true);
+    fileWatch_->watch(QFile::decodeName(QByteArray::fromStdString(path)));
     pages_->Start();
+}
+
+void TQvEnv::followFile() {
+    ++followCount_;
+    waitingForFocus_ = false;
+    try {
+        // The rows first: what the user has typed counts as changed from then on.
+        pages_->StoreShownPage();
+        const RefreshResult result =
+            RefreshIni(model_, settingsPath_(), snapshot_,
+                       [this](const ModelPlace& place) { return pages_->isBusy(place); });
+        pages_->ShowTaken(result.taken);
+        waitingForFocus_ = result.passedBusy;
+    } catch (const std::exception&) {
+        // Nobody asked for this read: the rows keep their values, and the next change of
+        // the file is read again.
+    }
 }
 
 void TQvEnv::page1Click() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "file_watch.h"
 #include "page_transfer.h"
 #include "row_controls.h"
 #include "settings_file.h"
@@ -36,7 +37,11 @@ public:
     // The creation handler: loads the settings file and shows page 1. Errors escape to
     // the caller. Until the load has completed, every command that reads or writes the
     // settings stays disabled, so a file that could not be read is never written over.
+    // After a load the window follows the file (followFile).
     void FormCreate();
+
+    // Test seam: how many times the window has read the file to follow it.
+    [[nodiscard]] int followCount() const { return followCount_; }
 
     [[nodiscard]] SettingsModel& model() { return model_; }
     [[nodiscard]] PageTransfer& pages() { return *pages_; }
@@ -105,6 +110,11 @@ private:
     // Stores the page shown and writes the file; gives the number of values kept from it.
     std::size_t save();
     void chooseFolder(const Text& folder, Cp932LineEdit* box);
+    // Shows what another program has changed in the file: every value the user has not
+    // changed since the last load or save, in the model or in its control, takes the file's
+    // value; a control in the user's hands is left alone and takes it once the focus has
+    // moved on. Never shows an error: a file that cannot be read changes nothing.
+    void followFile();
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order
@@ -113,6 +123,9 @@ private:
     SettingsSnapshot snapshot_;  // the file as last loaded or saved
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;
+    FileWatch* fileWatch_ = nullptr;
+    bool waitingForFocus_ = false;  // the last follow left a busy control's value for later
+    int followCount_ = 0;
 };
 
 }  // namespace jnx

@@ -22,43 +22,13 @@ using test::AnswerBoxes;
 using test::Captions;
 using test::ClickPage;
 using test::DistinctModel;
+using test::Editor;
+using test::Sample;
 using test::ReadBytes;
 using test::TypeInto;
 using test::WriteBytes;
 
 namespace {
-
-// A settings file in a folder of its own and the editor's window on it.
-class Editor {
-public:
-    explicit Editor(const std::string& bytes) {
-        WriteBytes(path, bytes);
-        window = std::make_unique<TQvEnv>([this] { return path; });
-    }
-
-    // A window whose model and rows hold the distinct model, as after a load of it.
-    static std::unique_ptr<Editor> OnDistinctModel() {
-        SettingsModel model = DistinctModel();
-        auto editor = std::make_unique<Editor>("");
-        WriteIni(model, editor->path);
-        editor->window->FormCreate();
-        return editor;
-    }
-
-    [[nodiscard]] SettingsModel readBack() const {
-        SettingsModel model;
-        ReadIni(model, path);
-        return model;
-    }
-
-    QTemporaryDir dir;
-    std::string path = dir.filePath(QStringLiteral("Jnx.ini")).toStdString();
-    std::unique_ptr<TQvEnv> window;
-};
-
-std::string Sample() {
-    return ReadBytes(JNX_SAMPLE_SETTINGS);
-}
 
 // The sample with one line replaced.
 std::string SampleWith(const std::string& line, const std::string& replacement) {

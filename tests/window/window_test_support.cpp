@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "settings_file.h"
 #include "tables.h"
 
 namespace jnx::test {
@@ -32,6 +33,28 @@ SettingsModel DistinctModel() {
     model.patFolder = "C:\\Pat\\";
     model.pauseText = "False";
     return model;
+}
+
+Editor::Editor(const std::string& bytes) {
+    WriteBytes(path, bytes);
+    window = std::make_unique<TQvEnv>([this] { return path; });
+}
+
+std::unique_ptr<Editor> Editor::OnDistinctModel() {
+    auto editor = std::make_unique<Editor>("");
+    WriteIni(DistinctModel(), editor->path);
+    editor->window->FormCreate();
+    return editor;
+}
+
+SettingsModel Editor::readBack() const {
+    SettingsModel model;
+    ReadIni(model, path);
+    return model;
+}
+
+std::string Sample() {
+    return ReadBytes(JNX_SAMPLE_SETTINGS);
 }
 
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -18,6 +19,25 @@ namespace jnx::test {
 // A model whose 36 groups all differ, so that a value shown or stored in the wrong group
 // is seen: group g has popularity g % 5 + 1, race g + 1, total "T<g>", balance "P<g>" …
 SettingsModel DistinctModel();
+
+// A settings file in a folder of its own and the editor's window on it.
+class Editor {
+public:
+    explicit Editor(const std::string& bytes);
+
+    // A window whose model and rows hold the distinct model, as after a load of it.
+    static std::unique_ptr<Editor> OnDistinctModel();
+
+    // The file as a load reads it.
+    [[nodiscard]] SettingsModel readBack() const;
+
+    QTemporaryDir dir;
+    std::string path = dir.filePath(QStringLiteral("Jnx.ini")).toStdString();
+    std::unique_ptr<TQvEnv> window;
+};
+
+// The sample settings file's bytes.
+std::string Sample();
 
 // A fresh window showing page 1 of the model, as the start-up leaves it.
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model);

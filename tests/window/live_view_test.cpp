@@ -1,0 +1,212 @@
+// The window follows the file while the betting tool writes into it: what the user left
+// alone shows the tool's values, what the user is editing or has edited stays the user's.
+
+#include <QAbstractItemView>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "profile_file.h"
+#include "test_files.h"
+#include "window_style.h"
+#include "window_test_support.h"
+
+namespace jnx {
+
+using test::AnswerBoxes;
+using test::ClickPage;
+using test::Editor;
+using test::Sample;
+using test::TypeInto;
+
+namespace {
+
+// The window reads the file some 150 ms after a change; the margin is for slow runners
+// (sanitizers, Wine).
+constexpr int kShowsWithin = 3000;
+
+// Another program's write, through the profile functions as the betting tool writes: the
+// file is replaced by a new one renamed over it.
+void OtherProgramWrites(const std::string& path, const std::string& section,
+                        const std::string& key, const std::string& value) {
+    ProfileFile profile(path);
+    profile.write(section, key, value);
+    profile.commit();
+}
+
+std::string InFile(const std::string& path, const std::string& section, const std::string& key) {
+    ProfileFile profile(path);
+    return profile.read(section, key, "(none)");
+}
+
+// An editor on the sample, loaded, shown and active, as the user sees it.
+std::unique_ptr<Editor> OpenEditor() {
+    auto editor = std::make_unique<Editor>(Sample());
+    editor->window->FormCreate();
+    editor->window->show();
+    if (!QTest::qWaitForWindowActive(editor->window.get())) {
+        QTest::qFail("the window did not become active", __FILE__, __LINE__);
+    }
+    return editor;
+}
+
+}  // namespace
+
+class LiveViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { UseWindowLook(); }
+
+    // The page shown follows at once; another page shows the new value when paged to.
+    void rowsFollowAnotherProgramsWrites();
+    // A focused box is never touched and takes the file's value once left; a box the user
+    // has edited keeps the user's text through refreshes and the save.
+    void whatTheUserIsEditingOrEditedStaysTheUsers();
+    void anOpenListIsNotChanged();
+    void aBurstOfWritesIsReadAFewTimes();
+    // A value that does not convert shows as text, raises no box and is saved back as it is.
+    void valuesThatDoNotConvertArriveWithoutABox();
+    void aDeletedAndRecreatedFileIsFollowedAgain();
+};
+
+void LiveViewTest::rowsFollowAnotherProgramsWrites() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    OtherProgramWrites(editor->path, "Group3", "Total", "98765");
+    OtherProgramWrites(editor->path, "GroupC", "Bet", "4400");  // page 2, row 1
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("98765"), kShowsWithin);
+    // The rename replaced the file the watch was on; the new one is followed too.
+    OtherProgramWrites(editor->path, "Group3", "Total", "12");
+    OtherProgramWrites(editor->path, "Dir", "PatData", "D:\\PAT\\");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("12"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.Edit3->text(), QStringLiteral("D:\\PAT\\"), kShowsWithin);
+    ClickPage(window, 2);
+    QCOMPARE(window.row(1).Bet->text(), QStringLiteral("4400"));
+}
+
+void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    // Row 2 (group "1"): the bet edited and left; row 4 (group "3"): the step typed into
+    // and still focused.
+    TypeInto(window.row(2).Bet, QStringLiteral("150"));
+    window.row(4).Step->setFocus();
+    TypeInto(window.row(4).Step, QStringLiteral("9"));
+    QVERIFY(window.row(4).Step->hasFocus());
+    OtherProgramWrites(editor->path, "Group1", "Bet", "300");
+    OtherProgramWrites(editor->path, "Group3", "Step", "4");
+    OtherProgramWrites(editor->path, "Group1", "Skip", "5");  // left alone: follows
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Skip->text(), QStringLiteral("5"), kShowsWithin);
+    QCOMPARE(window.row(2).Bet->text(), QStringLiteral("150"));
+    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+
+    // Row 3 (group "2"): the odds focused and not changed; the step is edited and left now.
+    window.row(3).Odd->setFocus();
+    OtherProgramWrites(editor->path, "Group2", "Odd", "7.7");
+    OtherProgramWrites(editor->path, "Group1", "Skip", "6");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Skip->text(), QStringLiteral("6"), kShowsWithin);
+    QCOMPARE(window.row(3).Odd->text(), QStringLiteral("3.1"));
+    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+
+    // Once left, the unchanged box takes the file's value.
+    window.row(5).Plus->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(3).Odd->text(), QStringLiteral("7.7"), kShowsWithin);
+
+    // The save writes the user's values and the other program's; its own change of the
+    // file then takes nothing back.
+    const std::vector<test::ShownBox> boxes = AnswerBoxes([&] { window.Save1->trigger(); });
+    QVERIFY(boxes.empty());
+    const int follows = window.followCount();
+    QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > follows, kShowsWithin);
+    QCOMPARE(InFile(editor->path, "Group1", "Bet"), std::string("150"));
+    QCOMPARE(InFile(editor->path, "Group3", "Step"), std::string("9"));
+    QCOMPARE(InFile(editor->path, "Group2", "Odd"), std::string("7.7"));
+    QCOMPARE(InFile(editor->path, "Group1", "Skip"), std::string("6"));
+    QCOMPARE(window.row(2).Bet->text(), QStringLiteral("150"));
+    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+}
+
+void LiveViewTest::anOpenListIsNotChanged() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    Cp932ComboBox* type = window.row(1).Type;
+    type->showPopup();
+    QTRY_VERIFY(type->view()->isVisible());
+    // Away from the combo box: its list is open all the same.
+    window.row(5).Plus->setFocus();
+    QVERIFY(type->view()->isVisible());
+    OtherProgramWrites(editor->path, "Group0", "Type", "K");
+    OtherProgramWrites(editor->path, "Group0", "Skip", "3");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).Skip->text(), QStringLiteral("3"), kShowsWithin);
+    QCOMPARE(type->currentText(), QStringLiteral("単勝"));
+
+    type->hidePopup();
+    window.row(6).Plus->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(type->currentText(), QStringLiteral("ワイド"), kShowsWithin);
+}
+
+void LiveViewTest::aBurstOfWritesIsReadAFewTimes() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    const int before = window.followCount();
+    // 500 writes of one key each, over about a second, as the betting tool writes.
+    std::thread writer([path = editor->path] {
+        for (int i = 1; i <= 500; ++i) {
+            OtherProgramWrites(path, "Group0", "Total", std::to_string(i));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).Total->text(), QStringLiteral("500"), 20000);
+    writer.join();
+    QTest::qWait(500);
+    const int reads = window.followCount() - before;
+    // One read at least every second while the burst goes on, and one after it.
+    QVERIFY2(reads <= 12, qPrintable(QStringLiteral("%1 reads").arg(reads)));
+}
+
+void LiveViewTest::valuesThatDoNotConvertArriveWithoutABox() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    const std::vector<test::ShownBox> boxes = AnswerBoxes([&] {
+        OtherProgramWrites(editor->path, "Group1", "Popularity", "x");
+        OtherProgramWrites(editor->path, "Group1", "Maxstep", "lots");
+        OtherProgramWrites(editor->path, "Group1", "Bb", "99");
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Nk->text(), QStringLiteral("x"), kShowsWithin);
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).mStep->text(), QStringLiteral("lots"),
+                                  kShowsWithin);
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Bb->currentText(), QStringLiteral("99"),
+                                  kShowsWithin);
+        window.Save1->trigger();
+    });
+    QVERIFY(boxes.empty());
+    QCOMPARE(InFile(editor->path, "Group1", "Popularity"), std::string("x"));
+    QCOMPARE(InFile(editor->path, "Group1", "Maxstep"), std::string("lots"));
+    QCOMPARE(InFile(editor->path, "Group1", "Bb"), std::string("99"));
+}
+
+void LiveViewTest::aDeletedAndRecreatedFileIsFollowedAgain() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    const int follows = window.followCount();
+    std::filesystem::remove(editor->path);
+    QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > follows, kShowsWithin);
+    QCOMPARE(window.row(4).Total->text(), QStringLiteral("3500"));
+
+    test::WriteBytes(editor->path, Sample());
+    OtherProgramWrites(editor->path, "Group3", "Total", "777");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("777"), kShowsWithin);
+    // And written in place, not replaced, as well.
+    std::string bytes = test::ReadBytes(editor->path);
+    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
+    test::WriteBytes(editor->path, bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("778"), kShowsWithin);
+}
+
+}  // namespace jnx
+
+QTEST_MAIN(jnx::LiveViewTest)
+#include "live_view_test.moc"
