@@ -40,6 +40,13 @@ public:
     // After a load the window follows the file (followFile).
     void FormCreate();
 
+    // Shows what another program has changed in the file: every value the user has not
+    // changed since the last load or save, in the model or in its control, takes the file's
+    // value; a control in the user's hands is left alone and takes it once the focus has
+    // moved on. Never shows an error: a file that cannot be read changes nothing.
+    // The file watch calls it, some 150 ms after the file changed.
+    void followFile();
+
     // Test seam: how many times the window has read the file to follow it.
     [[nodiscard]] int followCount() const { return followCount_; }
 
@@ -110,11 +117,6 @@ private:
     // Stores the page shown and writes the file; gives the number of values kept from it.
     std::size_t save();
     void chooseFolder(const Text& folder, Cp932LineEdit* box);
-    // Shows what another program has changed in the file: every value the user has not
-    // changed since the last load or save, in the model or in its control, takes the file's
-    // value; a control in the user's hands is left alone and takes it once the focus has
-    // moved on. Never shows an error: a file that cannot be read changes nothing.
-    void followFile();
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order

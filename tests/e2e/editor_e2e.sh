@@ -257,6 +257,8 @@ SAVE_END=(228 504)
 # Row r's box of a column at x: the row panel starts at y 48 + 32 (r - 1), its boxes at 8.
 row_y() { echo $((48 + 32 * ($1 - 1) + 8 + 10)); }
 MIN_ODDS_X=$((8 + 504 + 20))
+TOTAL_X=$((8 + 272 + 20))
+RACE_X=$((8 + 216 + 10))  # read-only
 PLAIN_X=$((8 + 464 + 20))  # the "Skip" box
 
 start_server
@@ -401,6 +403,31 @@ other_program_writes)
     wait_editor_ended
     expect_value Group3 Total 4242
     expect_value Group5 Skip 9
+    ;;
+
+live_view)
+    # The betting tool rewrites two values while the editor is open (sed puts a new file in
+    # the old one's place); the window shows them; the user edits a third value and presses
+    # "保存終了": all three are in the file.
+    start_editor
+    wait_main_window
+    sed -i -e '/^\[Group3\]/,/^\[/ s/^Total=.*\r$/Total=4242\r/' \
+        -e '/^\[Group1\]/,/^\[/ s/^Skip=.*\r$/Skip=8\r/' "$settings"
+    [ "$(value Group3 Total)" = 4242 ] || fail "the other program's write did not happen"
+    # A box with the focus waits for the value until it is left: leave it before the next look.
+    shows() {
+        [ "$(box_text "$1" "$2")" = "$3" ] && return 0
+        click "$RACE_X" "$(row_y 12)"
+        return 1
+    }
+    wait_for "row 4 to show the new total" shows "$TOTAL_X" "$(row_y 4)" 4242
+    wait_for "row 2 to show the new skip" shows "$PLAIN_X" "$(row_y 2)" 8
+    type_into "$MIN_ODDS_X" "$(row_y 6)" 4.5
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    expect_value Group3 Total 4242
+    expect_value Group1 Skip 8
+    expect_value Group5 MinOdd 4.5
     ;;
 
 choose_new_folder)
