@@ -44,9 +44,9 @@ std::string Padded(const std::string& sample) {
     std::ostringstream out;
     out << sample << "[Log]\r\n";
     for (int n = 1; n <= kLogLines; ++n) {
-        out << "Entry" << std::setw(5) << std::setfill('0') << n << "=2026/12/"
-            << std::setw(2) << n % 28 + 1 << " \x93\x8C\x8B\x9E" << n % 12 + 1
-            << "R \x94\x6E\x98\x41 3-7 " << (n * 37 % 50 + 1) * 100 << "\x89\x7E\r\n";
+        out << "Entry" << std::setw(5) << std::setfill('0') << n << "=2026/12/" << std::setw(2)
+            << n % 28 + 1 << " \x93\x8C\x8B\x9E" << n % 12 + 1 << "R \x94\x6E\x98\x41 3-7 "
+            << (n * 37 % 50 + 1) * 100 << "\x89\x7E\r\n";
     }
     return out.str();
 }
@@ -137,8 +137,8 @@ int main(int argc, char* argv[]) {
 
     const double load = Median(loads);
     const double refresh = Median(refreshes);
-    std::cout << std::fixed << std::setprecision(0) << "file: " << padded.size() / 1024
-              << " KiB, " << runs << " runs\n"
+    std::cout << std::fixed << std::setprecision(0) << "file: " << padded.size() / 1024 << " KiB, "
+              << runs << " runs\n"
               << "load (ReadIni with snapshot), median: " << load << " us\n"
               << "refresh (read, 36 totals taken, rows shown), median: " << refresh << " us\n"
               << std::setprecision(3) << "idle " << idleSeconds << " s: " << idleCpu * 1e3

@@ -199,8 +199,9 @@ TEST_F(ConcurrentSave, RefreshTakesWhatTheUserLeftAloneAndASaveKeepsAll) {
     otherProgramWrites("Group1", "Active", "False");
 
     const RefreshResult first = refresh({FieldOf(20, kBetField)});
-    const std::vector<ModelPlace> taken = {
-        {ModelPlace::Kind::Active, 1, 0}, FieldOf(3, kTotalField), {ModelPlace::Kind::PatData, 0, 0}};
+    const std::vector<ModelPlace> taken = {{ModelPlace::Kind::Active, 1, 0},
+                                           FieldOf(3, kTotalField),
+                                           {ModelPlace::Kind::PatData, 0, 0}};
     EXPECT_EQ(first.taken, taken);
     EXPECT_TRUE(first.passedBusy);
     EXPECT_FALSE(model_.group(1).active);

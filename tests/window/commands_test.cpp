@@ -23,8 +23,8 @@ using test::Captions;
 using test::ClickPage;
 using test::DistinctModel;
 using test::Editor;
-using test::Sample;
 using test::ReadBytes;
+using test::Sample;
 using test::TypeInto;
 using test::WriteBytes;
 

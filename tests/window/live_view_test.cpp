@@ -30,8 +30,8 @@ constexpr int kShowsWithin = 3000;
 
 // Another program's write, through the profile functions as the betting tool writes: the
 // file is replaced by a new one renamed over it.
-void OtherProgramWrites(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value) {
+void OtherProgramWrites(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
     ProfileFile profile(path);
     profile.write(section, key, value);
     profile.commit();
