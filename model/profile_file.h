@@ -69,4 +69,10 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// The whole file as it is now, in one read, for a caller that parses it itself (a
+// ProfileDocument reads it as the profile functions do); none when it is missing or cannot be
+// read. The file is opened sharing reading, writing and deleting, so that another program
+// writing it, or renaming a new file over it, is never held up by this read.
+std::optional<std::string> ReadProfileBytes(const std::string& path);
+
 }  // namespace jnx

@@ -351,4 +351,12 @@ void ProfileFile::commit() {
     state_->dirty = false;
 }
 
+std::optional<std::string> ReadProfileBytes(const std::string& path) {
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) != ReadResult::Read) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 }  // namespace jnx

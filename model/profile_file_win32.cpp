@@ -380,4 +380,31 @@ void ProfileFile::commit() {
     throw WriteError(path_);
 }
 
+std::optional<std::string> ReadProfileBytes(const std::string& path) {
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
+        return std::nullopt;
+    }
+    const Handle file(CreateFileW(wide->c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    constexpr DWORD kChunk = 65536;
+    for (;;) {
+        const std::size_t size = bytes.size();
+        bytes.resize(size + kChunk);
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + size, kChunk, &got, nullptr)) {
+            return std::nullopt;
+        }
+        bytes.resize(size + got);
+        if (got == 0) {
+            return bytes;
+        }
+    }
+}
+
 }  // namespace jnx

@@ -6,6 +6,7 @@
 
 #include "errors.h"
 #include "int_conversion.h"
+#include "profile_document.h"
 #include "profile_file.h"
 #include "tables.h"
 
@@ -287,13 +288,18 @@ RefreshResult RefreshIni(SettingsModel& model, const std::string& path, Settings
     if (snapshot.fileValues_.size() != keys.size()) {
         return result;  // nothing was loaded
     }
-    ProfileFile profile(path);
+    // One read of the whole file, read as the profile functions read it.
+    const std::optional<std::string> bytes = ReadProfileBytes(path);
+    if (!bytes) {
+        return result;  // gone or unreadable for now: the next change is read again
+    }
+    ProfileDocument document(*bytes);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const SettingsKey& key = keys[i];
         if (snapshot.mustWrite_[i] || !Unchanged(model, snapshot.model_, key)) {
             continue;  // the user's value: the next save writes it
         }
-        std::optional<Text> current = profile.find(key.section, key.key);
+        std::optional<Text> current = document.find(key.section, key.key);
         if (!current || current == snapshot.fileValues_[i]) {
             continue;
         }

@@ -80,15 +80,16 @@ void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& sn
 // snapshot are then left as they were.
 std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot);
 
-// Follows another program's writes while the editor is open: reads the file once and, for
-// every key that the user has not changed since the snapshot (as a save judges it) and
-// that the file now holds with another value than the snapshot's, takes the file's value
-// into the model and into the snapshot's model, converted as a load converts it (a course
-// that is not an integer stays as text; nothing throws for it). A key the file lacks (or
-// a file that is gone or cannot be read) changes nothing, and so does a key for which
-// `busy` answers true; its file value is taken by a later refresh or kept by a save. The
-// snapshot then records the file values taken, so that the echo of the editor's own save
-// takes nothing and a later save keeps the rule exact. Does nothing before a load.
+// Follows another program's writes while the editor is open. Reads the file once, as a
+// ProfileDocument (so never holding up another program's write of it), and for every key
+// that the user has not changed since the snapshot (as a save judges it) and that the file
+// now holds with another value than the snapshot's, takes the file's value into the model
+// and into the snapshot's model, converted as a load converts it (a course that is not an
+// integer stays as text; nothing throws for it). A key the file lacks (or a file that is
+// gone or cannot be read) changes nothing, and so does a key for which `busy` answers true;
+// its file value is taken by a later refresh or kept by a save. The snapshot then records
+// the file values taken, so that the echo of the editor's own save takes nothing and a
+// later save keeps the rule exact. Does nothing before a load.
 RefreshResult RefreshIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot,
                          const std::function<bool(const ModelPlace&)>& busy);
 
