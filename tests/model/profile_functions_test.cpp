@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "profile_document.h"
 #include "profile_file.h"
 #include "settings_file.h"
 #include "test_files.h"
@@ -60,6 +61,17 @@ class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(ProfileRead, ReturnsWhatTheProfileFunctionsReturn) {
     const ReadCase& c = GetParam();
     ExpectAnswer(ReadFrom(c.file, c.section, c.key, c.defaultValue), c.expected, c.wine);
+}
+
+// The live view's one read of the file's bytes, read by the project's own profile code on
+// every system, gives Windows' answers too (and not Wine's other ones).
+TEST_P(ProfileRead, OneReadOfTheBytesGivesTheSameAnswer) {
+    const ReadCase& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, c.file);
+    ProfileDocument document(ReadProfileBytes(path).value_or(""));
+    EXPECT_EQ(document.read(c.section, c.key, c.defaultValue), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
