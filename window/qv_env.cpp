@@ -90,7 +90,7 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
 
     fileWatch_ = new FileWatch(this);
     connect(fileWatch_, &FileWatch::changed, this, &TQvEnv::followFile);
-    connect(qApp, &QApplication::focusChanged, this, [this] {
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this] {
         if (waitingForFocus_) {
             fileWatch_->poke();
         }
@@ -103,6 +103,11 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
                                         screen->availableGeometry()));
     }
+}
+
+TQvEnv::~TQvEnv() {
+    // The window's own widgets move the focus as they go, after this object is gone.
+    disconnect(focusWatch_);
 }
 
 void TQvEnv::showEvent(QShowEvent* event) {

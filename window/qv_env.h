@@ -33,6 +33,11 @@ public:
     using SettingsPath = std::function<std::string()>;
 
     explicit TQvEnv(SettingsPath settingsPath = SettingsFilePath, QWidget* parent = nullptr);
+    ~TQvEnv() override;
+    TQvEnv(const TQvEnv&) = delete;
+    TQvEnv& operator=(const TQvEnv&) = delete;
+    TQvEnv(TQvEnv&&) = delete;
+    TQvEnv& operator=(TQvEnv&&) = delete;
 
     // The creation handler: loads the settings file and shows page 1. Errors escape to
     // the caller. Until the load has completed, every command that reads or writes the
@@ -127,6 +132,7 @@ private:
     std::unique_ptr<PageTransfer> pages_;
     FileWatch* fileWatch_ = nullptr;
     bool waitingForFocus_ = false;  // the last follow left a busy control's value for later
+    QMetaObject::Connection focusWatch_;  // the application's focus changes
     int followCount_ = 0;
 };
 
