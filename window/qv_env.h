@@ -131,7 +131,7 @@ private:
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;
     FileWatch* fileWatch_ = nullptr;
-    bool waitingForFocus_ = false;  // the last follow left a busy control's value for later
+    bool waitingForFocus_ = false;        // the last follow left a busy control's value for later
     QMetaObject::Connection focusWatch_;  // the application's focus changes
     int followCount_ = 0;
 };
