@@ -269,7 +269,7 @@ std::size_t ProfileDocument::NameTable::addNew(std::uint64_t hash) {
     hashes_.push_back(hash);
     if (hashes_.size() * 2 > slots_.size()) {
         // The entries found so far, each of its own name, in a table twice the size.
-        const std::vector<std::uint32_t> old = std::move(slots_);
+        const std::vector<std::uint32_t> old = std::exchange(slots_, {});
         rehash(hashes_.size());
         for (const std::uint32_t entry : old) {
             if (entry != kFree) {
