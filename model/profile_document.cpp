@@ -378,11 +378,21 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
 }
 
 ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name) {
+    // Reads and writes come a section at a time: the same name again is the same section.
+    if (lastSection_ != kNone && name == lastName_) {
+        return &open_[sections_[lastSection_].open];
+    }
     const auto isName = [&](std::size_t number) {
         return SameName(sectionName(sections_[number]), name);
     };
     const std::size_t index = sectionTable_.find(FoldedHash(name), isName);
-    return index == kNone ? nullptr : &openSection(sections_[index]);
+    if (index == kNone) {
+        return nullptr;
+    }
+    OpenSection& section = openSection(sections_[index]);
+    lastSection_ = index;
+    lastName_.assign(name);
+    return &section;
 }
 
 std::size_t ProfileDocument::findKey(const OpenSection& section, std::string_view key) const {

@@ -144,6 +144,8 @@ private:
     std::vector<Section> sections_;
     NameTable sectionTable_;  // sections_ by name
     std::vector<OpenSection> open_;
+    std::size_t lastSection_ = kNone;  // the section the last look-up found, by the name
+    std::string lastName_;             // it was asked for
     std::unordered_map<std::size_t, Replacement> replaced_;  // key line's offset -> its value
 };
 
