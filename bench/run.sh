@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release into build-bench/ and runs them; extra arguments go to
-# the benchmark program (e.g. --benchmark_filter=sample). Ends with the two ratios of a
-# load and save to its floor, for the sample file and for the padded one.
+# the benchmark program (e.g. --benchmark_filter=sample). Ends with the ratio of a
+# load and save to its floor for every file the benchmarks ran on: the sample, the padded
+# sample and the files padded by sections and by keys.
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
 build="$ROOT/build-bench"

@@ -1,8 +1,10 @@
 // Load and save of the settings file (ReadIni then WriteIni, as the editor runs them: with
 // the snapshot that keeps other programs' changes) against its floor: the bare
-// file calls any such save needs, with no parsing at all. Each runs on the sample file
-// and on the sample padded to about 1 MB with keys of other programs, and the output ends
-// with the ratio of the two for each file.
+// file calls any such save needs, with no parsing at all. Each runs on the sample file,
+// on the sample padded to about 1 MB with keys of other programs, on the sample with
+// 2,500, 10,000 or 40,000 sections of another program ahead of its own and on the sample
+// with 80,000 keys of another program in one of its sections; the output ends with the
+// ratio of the two for each file.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -285,10 +288,176 @@ void Timed(benchmark::internal::Benchmark* bench) {
     bench->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
+// --- files of other shapes ----------------------------------------------------------
+
+// The sample grown by sections of other programs or by keys in one of its sections: the
+// load and save must cost the same per megabyte however the file grows.
+enum class Shape { Sections2500, Sections10000, Sections40000, Keys80000 };
+
+constexpr std::array<Shape, 4> kShapes = {Shape::Sections2500, Shape::Sections10000,
+                                          Shape::Sections40000, Shape::Keys80000};
+
+// The name of a shape as its benchmarks are registered ("BM_ShapeLoadSave/sections_2500").
+const char* ShapeName(Shape shape) {
+    switch (shape) {
+        case Shape::Sections2500:
+            return "sections_2500";
+        case Shape::Sections10000:
+            return "sections_10000";
+        case Shape::Sections40000:
+            return "sections_40000";
+        case Shape::Keys80000:
+            return "keys_80000";
+    }
+    return "";
+}
+
+// The sample with `count` sections of another program ahead of its own ("[Bet00001]"
+// with one "Record=" line each), so that a look-up walking the sections from the top
+// would pass every one of them before the settings' own.
+std::string WithSections(const std::string& sample, int count) {
+    std::string out;
+    out.reserve(sample.size() + static_cast<std::size_t>(count) * 64);
+    for (int n = 1; n <= count; ++n) {
+        out.append("[Bet").append(Padded(n, 5)).append("]\r\n");
+        out.append("Record=").append(BetRecord(n)).append("\r\n");
+    }
+    return out.append(sample);
+}
+
+// The sample with `count` "RecordNNNNN=" lines of another program at the end of its
+// first group, before the blank line that ends it.
+std::string WithKeysInFirstGroup(const std::string& sample, int count) {
+    const std::size_t groupEnd = sample.find("\r\n\r\n[Group1]");
+    if (groupEnd == std::string::npos) {
+        throw std::runtime_error("the sample has no [Group1] after a blank line");
+    }
+    std::string out;
+    out.reserve(sample.size() + static_cast<std::size_t>(count) * 64);
+    out.append(sample, 0, groupEnd + 2);
+    for (int n = 1; n <= count; ++n) {
+        out.append("Record").append(Padded(n, 5)).append("=").append(BetRecord(n));
+        out.append("\r\n");
+    }
+    return out.append(sample, groupEnd + 2);
+}
+
+std::string ShapedSample(const std::string& sample, Shape shape) {
+    switch (shape) {
+        case Shape::Sections2500:
+            return WithSections(sample, 2500);
+        case Shape::Sections10000:
+            return WithSections(sample, 10000);
+        case Shape::Sections40000:
+            return WithSections(sample, 40000);
+        case Shape::Keys80000:
+            return WithKeysInFirstGroup(sample, 80000);
+    }
+    return sample;
+}
+
+// A temporary folder holding one "Jnx.ini" of each shape in a folder of its own; removed
+// at exit. Each file has had one load and save, and a second one has been checked to
+// replace it once and keep its bytes.
+class ShapeFiles {
+public:
+    ShapeFiles() {
+        std::string pattern = (fs::temp_directory_path() / "jnx-bench-shapes-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            FailWithErrno("mkdtemp");
+        }
+        folder_ = pattern;
+        const std::string sample = ReadAll(JNX_SAMPLE_SETTINGS);
+        for (const Shape shape : kShapes) {
+            paths_[shape] = Create(ShapeName(shape), ShapedSample(sample, shape));
+        }
+    }
+    ~ShapeFiles() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    ShapeFiles(const ShapeFiles&) = delete;
+    ShapeFiles& operator=(const ShapeFiles&) = delete;
+    ShapeFiles(ShapeFiles&&) = delete;
+    ShapeFiles& operator=(ShapeFiles&&) = delete;
+
+    [[nodiscard]] const std::string& path(Shape shape) const { return paths_.at(shape); }
+
+private:
+    [[nodiscard]] std::string Create(const std::string& name, std::string_view bytes) const {
+        const fs::path folder = folder_ / name;
+        fs::create_directory(folder);
+        std::string path = (folder / "Jnx.ini").string();
+        WriteNewFileSynced(path, bytes);
+        jnx::SettingsModel model;
+        jnx::SettingsSnapshot snapshot;
+        jnx::ReadIni(model, path, snapshot);
+        jnx::WriteIni(model, path, snapshot);
+
+        const std::string before = ReadAll(path);
+        jnx::ReadIni(model, path, snapshot);
+        const ReplacementCounter replacements;
+        jnx::WriteIni(model, path, snapshot);
+        if (replacements.count() != 1 || ReadAll(path) != before) {
+            throw std::runtime_error("a second save of " + path +
+                                     " must replace it once and keep its bytes");
+        }
+        return path;
+    }
+
+    fs::path folder_;
+    std::map<Shape, std::string> paths_;
+};
+
+const ShapeFiles& Shapes() {
+    static const ShapeFiles files;
+    return files;
+}
+
+double Megabytes(const std::string& path) {
+    return static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
+}
+
+// BM_LoadSave and BM_Floor on a file of the given shape.
+void BM_ShapeLoadSave(benchmark::State& state, Shape shape) {
+    const std::string& path = Shapes().path(shape);
+    jnx::SettingsModel model;
+    jnx::SettingsSnapshot snapshot;
+    for ([[maybe_unused]] auto _ : state) {
+        jnx::ReadIni(model, path, snapshot);
+        jnx::WriteIni(model, path, snapshot);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
+}
+
+void BM_ShapeFloor(benchmark::State& state, Shape shape) {
+    const std::string& path = Shapes().path(shape);
+    const std::string temporary = path + ".floor";
+    for ([[maybe_unused]] auto _ : state) {
+        const std::string bytes = ReadAll(path);
+        WriteNewFileSynced(temporary, bytes);
+        if (::rename(temporary.c_str(), path.c_str()) != 0) {
+            state.SkipWithError("rename failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
+}
+
 BENCHMARK_CAPTURE(BM_LoadSave, sample, Fixture::Sample)->Apply(Timed);
 BENCHMARK_CAPTURE(BM_Floor, sample, Fixture::Sample)->Apply(Timed);
 BENCHMARK_CAPTURE(BM_LoadSave, padded, Fixture::Padded)->Apply(Timed);
 BENCHMARK_CAPTURE(BM_Floor, padded, Fixture::Padded)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeLoadSave, sections_2500, Shape::Sections2500)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeFloor, sections_2500, Shape::Sections2500)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeLoadSave, sections_10000, Shape::Sections10000)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeFloor, sections_10000, Shape::Sections10000)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeLoadSave, sections_40000, Shape::Sections40000)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeFloor, sections_40000, Shape::Sections40000)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeLoadSave, keys_80000, Shape::Keys80000)->Apply(Timed);
+BENCHMARK_CAPTURE(BM_ShapeFloor, keys_80000, Shape::Keys80000)->Apply(Timed);
 
 // Console output as usual, remembering each benchmark's time (the median when the runs
 // are repeated) to print the ratios at the end.
@@ -321,6 +490,24 @@ public:
             if (ours > 0 && floor > 0) {
                 std::cout << "ratio " << fixture << ": ReadIni+WriteIni / floor = " << std::fixed
                           << std::setprecision(2) << ours / floor << "\n";
+            }
+        }
+    }
+
+    // For each shape whose two benchmarks both ran, with the file's size and what the load
+    // and save cost above the floor per megabyte, which must not grow with the file.
+    void PrintShapeRatios() const {
+        for (const Shape shape : kShapes) {
+            const std::string name = ShapeName(shape);
+            const double ours = Time("BM_ShapeLoadSave/" + name);
+            const double floor = Time("BM_ShapeFloor/" + name);
+            if (ours > 0 && floor > 0) {
+                const double megabytes = Megabytes(Shapes().path(shape));
+                std::cout << "ratio " << name << ": ReadIni+WriteIni / floor = " << std::fixed
+                          << std::setprecision(2) << ours / floor << " (" << megabytes
+                          << " MB; per MB: " << ours / megabytes << " us, floor "
+                          << floor / megabytes << " us, above the floor "
+                          << (ours - floor) / megabytes << " us)\n";
             }
         }
     }
@@ -376,6 +563,7 @@ int main(int argc, char** argv) {
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
         reporter.PrintRatios();
+        reporter.PrintShapeRatios();
         return 0;
     } catch (const std::exception& error) {
         std::cerr << error.what() << "\n";

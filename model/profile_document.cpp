@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -21,14 +22,36 @@ constexpr bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
-// End of the line that starts at `pos`: its first CR or LF, or the end of the text.
+// End of the line that starts at `pos`: its first CR or LF, or the end of the text. The LF
+// is looked for a window at a time, so that in a file whose lines end in a lone CR the
+// search for it does not run to the end of the file for every line.
 std::size_t LineEnd(std::string_view text, std::size_t pos) {
-    const char* const begin = text.data() + pos;
-    const std::size_t rest = text.size() - pos;
-    const void* lf = std::memchr(begin, '\n', rest);
-    const std::size_t toLf = lf != nullptr ? static_cast<const char*>(lf) - begin : rest;
-    const void* cr = std::memchr(begin, '\r', toLf);
-    return pos + (cr != nullptr ? static_cast<const char*>(cr) - begin : toLf);
+    constexpr std::size_t kWindow = 256;
+    while (pos < text.size()) {
+        const char* const window = text.data() + pos;
+        const std::size_t length = std::min(kWindow, text.size() - pos);
+        const void* const lf = std::memchr(window, '\n', length);
+        const std::size_t toLf =
+            lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - window)
+                          : length;
+        if (const void* const cr = std::memchr(window, '\r', toLf); cr != nullptr) {
+            return pos + static_cast<std::size_t>(static_cast<const char*>(cr) - window);
+        }
+        pos += toLf;
+        if (lf != nullptr) {
+            return pos;
+        }
+    }
+    return text.size();
+}
+
+// First byte of the line after the one whose content ends at `end`: past its CR LF, CR or
+// LF.
+std::size_t NextLine(std::string_view text, std::size_t end) {
+    if (end >= text.size()) {
+        return text.size();
+    }
+    return end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
 }
 
 std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begin,
@@ -42,30 +65,85 @@ std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begi
     return {begin, end};
 }
 
-// Lower-cases ASCII letters only; a double-byte character, whose trail byte may look
-// like a letter, is kept as it is.
-std::string Fold(std::string_view name) {
-    std::string folded(name);
-    for (std::size_t pos = 0; pos < folded.size();) {
-        const std::size_t length = cp932::CharLength(folded, pos);
-        if (length == 1 && folded[pos] >= 'A' && folded[pos] <= 'Z') {
-            folded[pos] = static_cast<char>(folded[pos] - 'A' + 'a');
-        }
-        pos += length;
-    }
-    return folded;
+// Blanks at the start of a line are those that do not end it.
+constexpr bool IsIndent(char c) {
+    return IsBlank(c) && !IsLineBreak(c);
 }
 
-// The name with its ASCII letters lower-cased, hashed (FNV-1a) without building it.
+// A line whose first non-blank byte is a "[": where its content ends and, when a "]"
+// follows the "[", the name of the section it heads, trimmed: what stands between the
+// "[" and the last "]".
+struct HeaderLine {
+    std::size_t end = 0;
+    std::optional<std::pair<std::size_t, std::size_t>> name;
+};
+
+// Reads the line of the "[" at `bracket` in one pass, a character at a time, so that a
+// trail byte is never taken for "]". A lead byte just before the line break stands alone.
+HeaderLine ReadHeaderLine(std::string_view text, std::size_t bracket) {
+    std::size_t close = std::string_view::npos;
+    std::size_t pos = bracket + 1;
+    while (pos < text.size() && !IsLineBreak(text[pos])) {
+        if (text[pos] == ']') {
+            close = pos;
+        }
+        const bool pair = cp932::IsLeadByte(static_cast<unsigned char>(text[pos])) &&
+                          pos + 1 < text.size() && !IsLineBreak(text[pos + 1]);
+        pos += pair ? 2 : 1;
+    }
+    HeaderLine line;
+    line.end = pos;
+    if (close != std::string_view::npos) {
+        line.name = Trim(text, bracket + 1, close);
+    }
+    return line;
+}
+
+// The trimmed key name of the line [begin, end), which is no section header, or none
+// when the line holds no "=".
+std::optional<std::pair<std::size_t, std::size_t>> KeyName(std::string_view text, std::size_t begin,
+                                                           std::size_t end) {
+    const void* const equals = std::memchr(text.data() + begin, '=', end - begin);
+    if (equals == nullptr) {
+        return std::nullopt;
+    }
+    return Trim(text, begin,
+                static_cast<std::size_t>(static_cast<const char*>(equals) - text.data()));
+}
+
+// The key name of a key line known to start at `begin`, read no further than its "=".
+std::string_view KeyNameAt(std::string_view text, std::size_t begin) {
+    const auto* const equals =
+        static_cast<const char*>(std::memchr(text.data() + begin, '=', text.size() - begin));
+    const auto [nameBegin, nameEnd] =
+        Trim(text, begin, static_cast<std::size_t>(equals - text.data()));
+    return text.substr(nameBegin, nameEnd - nameBegin);
+}
+
+// The value bytes of a key line known to start at `begin`, trimmed; an empty value is
+// the place right after the "=".
+std::pair<std::size_t, std::size_t> KeyValueAt(std::string_view text, std::size_t begin) {
+    const std::size_t end = LineEnd(text, begin);
+    const std::size_t equals = text.find('=', begin);
+    const auto [valueBegin, valueEnd] = Trim(text, equals + 1, end);
+    if (valueBegin == valueEnd) {
+        return {equals + 1, equals + 1};
+    }
+    return {valueBegin, valueEnd};
+}
+
+constexpr char FoldLetter(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The name with its ASCII letters lower-cased, hashed (FNV-1a) without building it; a
+// double-byte character, whose trail byte may look like a letter, is taken as it is.
 std::uint64_t FoldedHash(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ULL;
     for (std::size_t pos = 0; pos < name.size();) {
         const std::size_t length = cp932::CharLength(name, pos);
         for (std::size_t i = 0; i < length; ++i) {
-            char c = name[pos + i];
-            if (length == 1 && c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
+            const char c = length == 1 ? FoldLetter(name[pos]) : name[pos + i];
             hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
         }
         pos += length;
@@ -73,8 +151,24 @@ std::uint64_t FoldedHash(std::string_view name) {
     return hash;
 }
 
+// Whether the names are the same once their ASCII letters are lower-cased, double-byte
+// characters compared as they are. Where one name has a double-byte character the other
+// must have the same lead byte, so the two split into characters alike.
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && Fold(a) == Fold(b);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t pos = 0; pos < a.size(); ++pos) {
+        if (cp932::CharLength(a, pos) == 2) {
+            if (a[pos] != b[pos] || a[pos + 1] != b[pos + 1]) {
+                return false;
+            }
+            ++pos;
+        } else if (FoldLetter(a[pos]) != FoldLetter(b[pos])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // At most kMaxValueLength bytes, never half a double-byte character.
@@ -114,6 +208,81 @@ Text ValueAsRead(std::string_view raw) {
 
 }  // namespace
 
+// --- NameTable ----------------------------------------------------------------------
+
+std::size_t ProfileDocument::NameTable::home(std::uint64_t hash) const {
+    // Fibonacci hashing: the multiplication spreads every bit of the hash into the top
+    // bits, which pick the slot.
+    return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> (64U - bits_));
+}
+
+void ProfileDocument::NameTable::rehash(std::size_t count) {
+    if (count > kMaxEntries) {
+        throw std::length_error("profile file: too many sections or keys");
+    }
+    constexpr unsigned kFirstBits = 4;
+    bits_ = kFirstBits;
+    while ((std::size_t{1} << bits_) < count * 2) {
+        ++bits_;
+    }
+    slots_.assign(std::size_t{1} << bits_, kFree);
+}
+
+template <typename IsName>
+std::size_t ProfileDocument::NameTable::slotFor(std::uint64_t hash, const IsName& isName) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = home(hash);; i = (i + 1) & mask) {
+        const std::uint32_t number = slots_[i];
+        if (number == kFree || (hashes_[number] == hash && isName(number))) {
+            return i;
+        }
+    }
+}
+
+template <typename SameName>
+void ProfileDocument::NameTable::assign(std::vector<std::uint64_t> hashes,
+                                        const SameName& sameName) {
+    hashes_ = std::move(hashes);
+    rehash(hashes_.size());
+    for (std::size_t number = 0; number < hashes_.size(); ++number) {
+        const auto isName = [&](std::size_t earlier) { return sameName(earlier, number); };
+        if (std::uint32_t& slot = slots_[slotFor(hashes_[number], isName)]; slot == kFree) {
+            slot = static_cast<std::uint32_t>(number);
+        }
+    }
+}
+
+template <typename IsName>
+std::size_t ProfileDocument::NameTable::find(std::uint64_t hash, const IsName& isName) const {
+    if (slots_.empty()) {
+        return kNone;
+    }
+    const std::uint32_t number = slots_[slotFor(hash, isName)];
+    return number == kFree ? kNone : number;
+}
+
+std::size_t ProfileDocument::NameTable::addNew(std::uint64_t hash) {
+    const std::size_t number = hashes_.size();
+    if (number >= kMaxEntries) {
+        throw std::length_error("profile file: too many sections");
+    }
+    hashes_.push_back(hash);
+    if (hashes_.size() * 2 > slots_.size()) {
+        // The entries found so far, each of its own name, in a table twice the size.
+        const std::vector<std::uint32_t> old = std::exchange(slots_, {});
+        rehash(hashes_.size());
+        for (const std::uint32_t entry : old) {
+            if (entry != kFree) {
+                slots_[slotFor(hashes_[entry], [](std::size_t) { return false; })] = entry;
+            }
+        }
+    }
+    slots_[slotFor(hash, [](std::size_t) { return false; })] = static_cast<std::uint32_t>(number);
+    return number;
+}
+
+// --- ProfileDocument ----------------------------------------------------------------
+
 ProfileDocument::ProfileDocument(std::string bytes) : original_(std::move(bytes)) {
     parse();
 }
@@ -126,105 +295,124 @@ void ProfileDocument::parse() {
     const bool lone = firstBreak != std::string_view::npos && text.substr(firstBreak, 2) != "\r\n";
     newline_ = lone ? std::string(1, text[firstBreak]) : std::string("\r\n");
 
-    lines_.reserve(text.size() / 32 + 1);
+    // Only a line whose first non-blank byte is "[" can head a section: the search goes
+    // from "[" to "[" and looks at the lines they start. A "[" behind anything but blanks
+    // (a trail byte included: no blank is a lead byte) is inside a line.
+    std::vector<std::uint64_t> hashes;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        Line line;
-        line.begin = pos;
-        line.end = LineEnd(text, pos);
-        line.next = line.end;
-        if (line.next < text.size()) {
-            line.next += (text[line.next] == '\r' && line.next + 1 < text.size() &&
-                          text[line.next + 1] == '\n')
-                             ? 2
-                             : 1;
+        const void* const found = std::memchr(text.data() + pos, '[', text.size() - pos);
+        if (found == nullptr) {
+            break;
         }
-        pos = line.next;
-
-        const auto [start, stop] = Trim(text, line.begin, line.end);
-        if (start < stop && text[start] == '[') {
-            const std::string_view inner = text.substr(start + 1, stop - start - 1);
-            const std::size_t close = cp932::FindLastChar(inner, ']');
-            if (close != std::string_view::npos) {
-                line.kind = Line::Kind::Section;
-                std::tie(line.nameBegin, line.nameEnd) = Trim(text, start + 1, start + 1 + close);
-                lines_.push_back(line);
-                continue;
-            }
+        const auto bracket =
+            static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        std::size_t begin = bracket;
+        while (begin > 0 && IsIndent(text[begin - 1])) {
+            --begin;
         }
-        const std::size_t equals = text.substr(0, line.end).find('=', start);
-        if (equals != std::string_view::npos) {
-            line.kind = Line::Kind::Key;
-            std::tie(line.nameBegin, line.nameEnd) = Trim(text, start, equals);
-            std::tie(line.valueBegin, line.valueEnd) = Trim(text, equals + 1, line.end);
-            if (line.valueBegin == line.valueEnd) {
-                line.valueBegin = line.valueEnd = equals + 1;
-            }
-        }
-        lines_.push_back(line);
-    }
-
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind != Line::Kind::Section) {
+        if (begin > 0 && !IsLineBreak(text[begin - 1])) {
+            pos = bracket + 1;
             continue;
         }
-        if (!sections_.empty()) {
-            sections_.back().endLine = i;
-        }
-        Section section;
-        section.header = i;
-        section.firstLine = i + 1;
-        section.endLine = lines_.size();
-        sectionIndex_.emplace(Fold(lineName(lines_[i])), sections_.size());
-        sections_.push_back(std::move(section));
-    }
-}
-
-std::string_view ProfileDocument::lineName(const Line& line) const {
-    return std::string_view(original_).substr(line.nameBegin, line.nameEnd - line.nameBegin);
-}
-
-void ProfileDocument::indexKeys(Section& section) {
-    section.indexed = true;
-    for (std::size_t i = section.firstLine; i < section.endLine; ++i) {
-        if (lines_[i].kind == Line::Kind::Key) {
-            section.keys.emplace_back(FoldedHash(lineName(lines_[i])), i);
-            section.lastKeyLine = i;
+        const HeaderLine line = ReadHeaderLine(text, bracket);
+        pos = line.end;
+        if (const auto& name = line.name) {
+            sections_.push_back({name->first, name->second});
+            hashes.push_back(FoldedHash(text.substr(name->first, name->second - name->first)));
         }
     }
+
+    sectionTable_.assign(std::move(hashes), [&](std::size_t a, std::size_t b) {
+        return SameName(sectionName(sections_[a]), sectionName(sections_[b]));
+    });
 }
 
-std::size_t ProfileDocument::findKey(const Section& section, std::string_view key) const {
-    const std::uint64_t hash = FoldedHash(key);
-    for (const auto& [keyHash, line] : section.keys) {
-        if (keyHash == hash && SameName(lineName(lines_[line]), key)) {
-            return line;
-        }
+std::string_view ProfileDocument::sectionName(const Section& section) const {
+    if (section.open != kNone && open_[section.open].isNew) {
+        return open_[section.open].name;
     }
-    return kNone;
+    return std::string_view(original_).substr(section.nameBegin,
+                                              section.nameEnd - section.nameBegin);
 }
 
-ProfileDocument::Section* ProfileDocument::findSection(std::string_view name) {
-    const auto found = sectionIndex_.find(Fold(name));
-    if (found == sectionIndex_.end()) {
+ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
+    if (section.open != kNone) {
+        return open_[section.open];
+    }
+    section.open = open_.size();
+    OpenSection& opened = open_.emplace_back();
+
+    // The key lines from the header's next line to the next header or the end.
+    const std::string_view text = original_;
+    std::vector<std::uint64_t> hashes;
+    std::size_t pos = NextLine(text, LineEnd(text, section.nameEnd));
+    opened.insertAt = pos;
+    while (pos < text.size()) {
+        std::size_t first = pos;
+        while (first < text.size() && IsIndent(text[first])) {
+            ++first;
+        }
+        std::size_t end = 0;
+        if (first < text.size() && text[first] == '[') {
+            const HeaderLine line = ReadHeaderLine(text, first);
+            if (line.name) {
+                break;
+            }
+            end = line.end;
+        } else {
+            end = LineEnd(text, first);
+        }
+        if (const auto name = KeyName(text, pos, end)) {
+            opened.keyLines.push_back(pos);
+            hashes.push_back(FoldedHash(text.substr(name->first, name->second - name->first)));
+            opened.insertAt = NextLine(text, end);
+        }
+        pos = NextLine(text, end);
+    }
+
+    opened.keys.assign(std::move(hashes), [&](std::size_t a, std::size_t b) {
+        return SameName(KeyNameAt(text, opened.keyLines[a]), KeyNameAt(text, opened.keyLines[b]));
+    });
+    return opened;
+}
+
+ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name) {
+    // Reads and writes come a section at a time: the same name again is the same section.
+    if (lastSection_ != kNone && name == lastName_) {
+        return &open_[sections_[lastSection_].open];
+    }
+    const auto isName = [&](std::size_t number) {
+        return SameName(sectionName(sections_[number]), name);
+    };
+    const std::size_t index = sectionTable_.find(FoldedHash(name), isName);
+    if (index == kNone) {
         return nullptr;
     }
-    Section& section = sections_[found->second];
-    if (!section.indexed) {
-        indexKeys(section);
-    }
+    OpenSection& section = openSection(sections_[index]);
+    lastSection_ = index;
+    lastName_.assign(name);
     return &section;
 }
 
+std::size_t ProfileDocument::findKey(const OpenSection& section, std::string_view key) const {
+    const std::string_view text = original_;
+    const auto isName = [&](std::size_t number) {
+        return SameName(KeyNameAt(text, section.keyLines[number]), key);
+    };
+    const std::size_t number = section.keys.find(FoldedHash(key), isName);
+    return number == kNone ? kNone : section.keyLines[number];
+}
+
 std::optional<Text> ProfileDocument::find(std::string_view section, std::string_view key) {
-    if (Section* found = findSection(section)) {
+    if (const OpenSection* found = findSection(section)) {
         if (const std::size_t line = findKey(*found, key); line != kNone) {
             if (const auto written = replaced_.find(line); written != replaced_.end()) {
-                return ValueAsRead(written->second);
+                return ValueAsRead(written->second.value);
             }
-            const Line& keyLine = lines_[line];
-            return ValueAsRead(std::string_view(original_).substr(
-                keyLine.valueBegin, keyLine.valueEnd - keyLine.valueBegin));
+            const auto [valueBegin, valueEnd] = KeyValueAt(original_, line);
+            return ValueAsRead(
+                std::string_view(original_).substr(valueBegin, valueEnd - valueBegin));
         }
         for (const AddedKey& added : found->added) {
             if (SameName(added.key, key)) {
@@ -249,18 +437,18 @@ Text ProfileDocument::read(std::string_view section, std::string_view key,
 
 void ProfileDocument::write(std::string_view section, std::string_view key,
                             std::string_view value) {
-    Section* found = findSection(section);
+    OpenSection* found = findSection(section);
     if (found == nullptr) {
-        Section added;
-        added.header = kNone;
-        added.name = std::string(section);
-        added.indexed = true;
-        sectionIndex_.emplace(Fold(section), sections_.size());
-        sections_.push_back(std::move(added));
-        found = &sections_.back();
+        sectionTable_.addNew(FoldedHash(section));  // numbered as the next section
+        sections_.push_back({0, 0, open_.size()});
+        OpenSection& created = open_.emplace_back();
+        created.isNew = true;
+        created.name = std::string(section);
+        found = &created;
     }
     if (const std::size_t line = findKey(*found, key); line != kNone) {
-        replaced_[line] = std::string(value);
+        const auto [valueBegin, valueEnd] = KeyValueAt(original_, line);
+        replaced_[line] = {valueBegin, valueEnd, std::string(value)};
         return;
     }
     for (AddedKey& added : found->added) {
@@ -272,7 +460,7 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
     found->added.push_back({std::string(key), std::string(value)});
 }
 
-std::string ProfileDocument::bytes() const {
+std::vector<std::string_view> ProfileDocument::pieces() const {
     // Every change is a splice at an offset of the original bytes: a replaced value
     // range, or new key lines after the line break that ends a section's last key line
     // (or its header).
@@ -281,72 +469,91 @@ std::string ProfileDocument::bytes() const {
         std::size_t skip;  // original bytes the splice replaces
         int order;         // a replaced value comes before lines inserted at its offset
         const std::string* value;
-        const Section* section;
+        const OpenSection* section;
     };
     std::vector<Splice> splices;
-    splices.reserve(replaced_.size() + sections_.size());
-    for (const auto& [index, value] : replaced_) {
-        const Line& line = lines_[index];
-        splices.push_back({line.valueBegin, line.valueEnd - line.valueBegin, 0, &value, nullptr});
+    splices.reserve(replaced_.size() + open_.size());
+    for (const auto& [line, replacement] : replaced_) {
+        splices.push_back({replacement.valueBegin, replacement.valueEnd - replacement.valueBegin, 0,
+                           &replacement.value, nullptr});
     }
-    std::size_t extra = 0;
-    for (const Section& section : sections_) {
-        extra += section.name.size() + 2 + newline_.size() * 2;
-        for (const AddedKey& added : section.added) {
-            extra += added.key.size() + added.value.size() + 1 + newline_.size();
-        }
-        if (section.header != kNone && !section.added.empty()) {
-            const std::size_t anchor =
-                section.lastKeyLine != kNone ? section.lastKeyLine : section.header;
-            splices.push_back({lines_[anchor].next, 0, 1, nullptr, &section});
+    std::size_t addedKeys = 0;
+    for (const OpenSection& section : open_) {
+        addedKeys += section.added.size();
+        if (!section.isNew && !section.added.empty()) {
+            splices.push_back({section.insertAt, 0, 1, nullptr, &section});
         }
     }
     std::sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) {
         return std::tie(a.offset, a.order) < std::tie(b.offset, b.order);
     });
 
-    std::string out;
-    out.reserve(original_.size() + extra);
-    const auto endsWithBreak = [&out] { return out.empty() || IsLineBreak(out.back()); };
+    std::vector<std::string_view> out;
+    out.reserve(splices.size() * 2 + addedKeys * 4 + open_.size() * 4 + 1);
+    bool endsWithBreak = true;  // nothing yet, or a line break last
+    const auto put = [&](std::string_view piece) {
+        if (!piece.empty()) {
+            out.push_back(piece);
+            endsWithBreak = IsLineBreak(piece.back());
+        }
+    };
     // Added key lines, each after a line break, so that nothing runs into the line before.
-    const auto appendKeys = [&](const Section& section) {
+    const auto putKeys = [&](const OpenSection& section) {
         bool first = true;
         for (const AddedKey& added : section.added) {
-            if (!first || !endsWithBreak()) {
-                out += newline_;
+            if (!first || !endsWithBreak) {
+                put(newline_);
             }
             first = false;
-            out.append(added.key).append("=").append(added.value);
+            put(added.key);
+            put("=");
+            put(added.value);
         }
     };
 
+    const std::string_view original = original_;
     std::size_t pos = 0;
     for (const Splice& splice : splices) {
-        out.append(original_, pos, splice.offset - pos);
+        put(original.substr(pos, splice.offset - pos));
         pos = splice.offset + splice.skip;
         if (splice.value != nullptr) {
-            out += *splice.value;
+            put(*splice.value);
         } else {
-            appendKeys(*splice.section);
+            putKeys(*splice.section);
             // A lone CR before an old LF would read as one break and swallow the line
             // the LF ends; where the file mixes endings like that, end with CR LF.
-            const bool merges =
-                newline_ == "\r" && pos < original_.size() && original_[pos] == '\n';
-            out += merges ? std::string_view("\r\n") : std::string_view(newline_);
+            const bool merges = newline_ == "\r" && pos < original.size() && original[pos] == '\n';
+            put(merges ? std::string_view("\r\n") : std::string_view(newline_));
         }
     }
-    out.append(original_, pos, std::string::npos);
+    put(original.substr(pos));
 
-    for (const Section& section : sections_) {
-        if (section.header != kNone) {
+    for (const OpenSection& section : open_) {
+        if (!section.isNew) {
             continue;
         }
-        if (!endsWithBreak()) {
-            out += newline_;
+        if (!endsWithBreak) {
+            put(newline_);
         }
-        out.append("[").append(section.name).append("]");
-        appendKeys(section);
-        out += newline_;
+        put("[");
+        put(section.name);
+        put("]");
+        putKeys(section);
+        put(newline_);
+    }
+    return out;
+}
+
+std::string ProfileDocument::bytes() const {
+    const std::vector<std::string_view> all = pieces();
+    std::size_t size = 0;
+    for (const std::string_view piece : all) {
+        size += piece.size();
+    }
+    std::string out;
+    out.reserve(size);
+    for (const std::string_view piece : all) {
+        out += piece;
     }
     return out;
 }

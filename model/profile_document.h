@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "profile_file.h"
@@ -30,6 +29,11 @@ namespace jnx {
 // goes after the last key line of its section, a new section at the end of the file;
 // new lines end like the file's first line (CR LF when it has none). Every other byte,
 // valid code page 932 or not, is kept as it was.
+//
+// Cost: the bytes are parsed once into an index of the sections by name; the key lines of
+// a section are indexed by name when a read or write first looks into it. A read or write
+// then costs the same however many sections and keys the file holds, and the bytes after
+// the writes are the file's own with every write spliced in.
 class ProfileDocument {
 public:
     // Longest value a read returns: the read buffer of the Windows function less its
@@ -51,18 +55,49 @@ public:
     // The file's bytes with every write applied.
     [[nodiscard]] std::string bytes() const;
 
+    // The same bytes as pieces to be put one after the other: views into this document,
+    // valid until it is written to or destroyed. Saves the copy of a large file.
+    [[nodiscard]] std::vector<std::string_view> pieces() const;
+
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    struct Line {
-        std::size_t begin = 0;      // first byte of the line
-        std::size_t end = 0;        // end of its content, before the line break
-        std::size_t next = 0;       // first byte after its line break
-        std::size_t nameBegin = 0;  // key or section name, trimmed
-        std::size_t nameEnd = 0;
-        std::size_t valueBegin = 0;  // key lines: the value, trimmed
-        std::size_t valueEnd = 0;
-        enum class Kind : unsigned char { Other, Section, Key } kind = Kind::Other;
+    // Numbered entries found by the hash of their names with the ASCII letters lower-cased;
+    // of the entries of one name only the first is found. Open addressing with linear
+    // probing over a power-of-two table kept at most half full. The owner keeps what each
+    // number stands for and confirms a hash match against the real name. At most
+    // kMaxEntries entries; more throw std::length_error (a file of many gigabytes).
+    class NameTable {
+    public:
+        static constexpr std::size_t kMaxEntries = 0xFFFFFFFEU;
+
+        // Indexes the entries numbered 0 to hashes.size() - 1, whose names have the given
+        // hashes, in number order: an entry that `sameName(earlier, number)` says has the
+        // name of an earlier one is left out.
+        template <typename SameName>
+        void assign(std::vector<std::uint64_t> hashes, const SameName& sameName);
+
+        // The number of the entry whose name has the hash `hash` and that
+        // `isName(number)` accepts, or kNone.
+        template <typename IsName>
+        [[nodiscard]] std::size_t find(std::uint64_t hash, const IsName& isName) const;
+
+        // Adds an entry of a name no entry has; gives its number.
+        std::size_t addNew(std::uint64_t hash);
+
+    private:
+        static constexpr std::uint32_t kFree = 0xFFFFFFFFU;
+
+        [[nodiscard]] std::size_t home(std::uint64_t hash) const;
+        void rehash(std::size_t count);
+        // The first slot from the home of `hash` that is free or holds an entry that
+        // `isName` accepts.
+        template <typename IsName>
+        [[nodiscard]] std::size_t slotFor(std::uint64_t hash, const IsName& isName) const;
+
+        std::vector<std::uint64_t> hashes_;  // by number
+        std::vector<std::uint32_t> slots_;   // numbers, kFree where free
+        unsigned bits_ = 0;                  // slots_.size() is 2 to the bits_
     };
 
     // A key line added by a write, kept in the order of the writes.
@@ -71,30 +106,47 @@ private:
         std::string value;
     };
 
+    // The sections of the file in file order, then those that writes added; numbered as
+    // in sectionTable_. Only the first of a name is ever looked into.
     struct Section {
-        std::size_t header = 0;     // line index of the "[name]" line (kNone for new ones)
-        std::size_t firstLine = 0;  // lines after the header up to the next header
-        std::size_t endLine = 0;
-        std::string name;  // as written by the first write (new sections only)
-        bool indexed = false;
-        // Key lines in file order with the hash of their folded names; the first match wins.
-        std::vector<std::pair<std::uint64_t, std::size_t>> keys;
-        std::size_t lastKeyLine = kNone;
+        std::size_t nameBegin = 0;  // file sections: the name in the header line, trimmed
+        std::size_t nameEnd = 0;
+        std::size_t open = kNone;  // index in open_ once a read or write has looked into it
+    };
+
+    // A section a read or a write has looked into, or that a write added.
+    struct OpenSection {
+        bool isNew = false;  // added by a write, named `name`
+        std::string name;
+        NameTable keys;
+        std::vector<std::size_t> keyLines;  // by key number: the first byte of its line
+        // File sections: where the lines of added keys go, after the line break of the
+        // section's last key line or, when it has none, of its header line.
+        std::size_t insertAt = 0;
         std::vector<AddedKey> added;
     };
 
+    // A written value in place of the value bytes of a key line of the file.
+    struct Replacement {
+        std::size_t valueBegin = 0;
+        std::size_t valueEnd = 0;
+        std::string value;
+    };
+
     void parse();
-    void indexKeys(Section& section);
-    Section* findSection(std::string_view name);
-    [[nodiscard]] std::size_t findKey(const Section& section, std::string_view key) const;
-    std::string_view lineName(const Line& line) const;
+    [[nodiscard]] std::string_view sectionName(const Section& section) const;
+    OpenSection* findSection(std::string_view name);
+    OpenSection& openSection(Section& section);
+    [[nodiscard]] std::size_t findKey(const OpenSection& section, std::string_view key) const;
 
     std::string original_;
     std::string newline_;  // how a line added by a write ends
-    std::vector<Line> lines_;
-    std::vector<Section> sections_;  // those of the file first, then those added by writes
-    std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> first section
-    std::unordered_map<std::size_t, std::string> replaced_;      // key line -> written value
+    std::vector<Section> sections_;
+    NameTable sectionTable_;  // sections_ by name
+    std::vector<OpenSection> open_;
+    std::size_t lastSection_ = kNone;  // the section the last look-up found, by the name
+    std::string lastName_;             // it was asked for
+    std::unordered_map<std::size_t, Replacement> replaced_;  // key line's offset -> its value
 };
 
 }  // namespace jnx

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "errors.h"
 #include "profile_document.h"
@@ -217,9 +218,33 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Writes the pieces one after the other: small ones gathered into a buffer, large ones
+// (a long stretch of the file between two written values) straight from where they are.
+bool WritePieces(int fd, const std::vector<std::string_view>& pieces) {
+    constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
+    std::string buffer;
+    buffer.reserve(kBufferSize);
+    for (const std::string_view piece : pieces) {
+        if (buffer.size() + piece.size() > kBufferSize) {
+            if (!WriteAll(fd, buffer)) {
+                return false;
+            }
+            buffer.clear();
+        }
+        if (piece.size() >= kBufferSize) {
+            if (!WriteAll(fd, piece)) {
+                return false;
+            }
+        } else {
+            buffer += piece;
+        }
+    }
+    return WriteAll(fd, buffer);
+}
+
 // Replaces the file's contents in one step; false when anything failed, in which case
 // the file is as it was and no temporary file remains.
-bool ReplaceContents(const fs::path& file, std::string_view bytes) {
+bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& pieces) {
     const fs::path target = ResolveLinks(file);
     RemoveLeftoverTemporaries(target);
     struct stat existing {};
@@ -237,7 +262,7 @@ bool ReplaceContents(const fs::path& file, std::string_view bytes) {
             return false;
         }
     }
-    if (!WriteAll(temporary->fd(), bytes) || ::fsync(temporary->fd()) != 0 ||
+    if (!WritePieces(temporary->fd(), pieces) || ::fsync(temporary->fd()) != 0 ||
         !temporary->closeFd()) {
         return false;
     }
@@ -345,7 +370,7 @@ void ProfileFile::commit() {
     if (!state_->dirty) {
         return;
     }
-    if (state_->unreadable || !ReplaceContents(fs::path(path_), state_->document.bytes())) {
+    if (state_->unreadable || !ReplaceContents(fs::path(path_), state_->document.pieces())) {
         throw WriteError(path_);
     }
     state_->dirty = false;

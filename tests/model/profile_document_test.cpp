@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,49 @@ TEST(ProfileWrite, ReadsSeeEarlierWrites) {
     EXPECT_EQ(document.read("S", "K", " "), "2");
     EXPECT_EQ(document.read("S", "NEW", " "), "3");
     EXPECT_EQ(document.read("t", "k", " "), "4");
+}
+
+// Thousands of sections, each name twice in another case, and as many added by writes:
+// every read and write finds the first section of its name and the first key in it, and
+// the added sections come at the end in the order they were first written.
+TEST(ProfileWrite, ManySectionsFirstOfEachNameWins) {
+    constexpr int kCount = 3000;
+    std::string file;
+    std::string expected;
+    for (int i = 0; i < kCount; ++i) {
+        const std::string n = std::to_string(i);
+        file += "[Sec" + n + "]\nKey=a" + n + "\nkey=b\n; end\n";
+        expected += "[Sec" + n + "]\nKey=w" + n + "\nkey=b\nnew=n" + n + "\n; end\n";
+    }
+    for (int i = 0; i < kCount; ++i) {
+        const std::string n = std::to_string(i);
+        file += "[SEC" + n + "]\nKEY=c" + n + "\n";
+        expected += "[SEC" + n + "]\nKEY=c" + n + "\n";
+    }
+    for (int i = 0; i < kCount; ++i) {
+        expected += "[Added" + std::to_string(i) + "]\nK=t\n";
+    }
+
+    ProfileDocument document(file);
+    for (int i = 0; i < kCount; ++i) {
+        const std::string n = std::to_string(i);
+        document.write("sec" + n, "KEY", "w" + n);
+        document.write("SEC" + n, "new", "n" + n);
+        document.write("Added" + std::to_string(i), "K", "t");
+    }
+    for (int i = 0; i < kCount; ++i) {
+        const std::string n = std::to_string(i);
+        ASSERT_EQ(document.read("sEC" + n, "kEY", "?"), "w" + n) << i;
+        ASSERT_EQ(document.read("Sec" + n, "NEW", "?"), "n" + n) << i;
+        ASSERT_EQ(document.read("ADDED" + n, "k", "?"), "t") << i;
+    }
+    // Compared by hand: a diff of two such texts would take the test runner minutes.
+    const std::string bytes = document.bytes();
+    const std::size_t differs =
+        std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end()).first -
+        bytes.begin();
+    EXPECT_EQ(bytes.size(), expected.size());
+    EXPECT_EQ(bytes.substr(differs, 40), expected.substr(differs, 40)) << "at byte " << differs;
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QToolButton>
 #include <algorithm>
+#include <memory>
 
 #include "colours.h"
 
@@ -42,6 +45,9 @@ private slots:
     void checkBoxesStandOut_data();
     void checkBoxesStandOut();
     void captionSizeAndMenu();
+    // The menu bar's overflow button, whose icon is looked up only when it is drawn,
+    // draws the style's own icon.
+    void menuOverflowIcon();
     // Group label colours follow the row, whatever group the page puts there.
     void labelColoursBelongToRows();
     void fixedColours();
@@ -245,6 +251,20 @@ void LayoutTest::captionSizeAndMenu() {
     QVERIFY(items[1]->isSeparator());
     QCOMPARE(items[2], window.Exit1);
     QCOMPARE(items[2]->text(), QStringLiteral("終了(&X)"));
+}
+
+void LayoutTest::menuOverflowIcon() {
+    TQvEnv window;
+    const auto* overflow =
+        window.menuBar()->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button"));
+    QVERIFY(overflow != nullptr);
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QIcon expected = fusion->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+    QVERIFY(!overflow->icon().isNull());
+    for (const int side : {12, 16, 32}) {
+        QCOMPARE(overflow->icon().pixmap(side, side).toImage(),
+                 expected.pixmap(side, side).toImage());
+    }
 }
 
 void LayoutTest::labelColoursBelongToRows() {

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QStringList>
 #include <QStyleFactory>
@@ -11,6 +13,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "colours.h"
 #include "cp932_text.h"
@@ -31,6 +34,55 @@ QFont FontOf(const std::array<std::string_view, N>& families, int pixelHeight) {
     font.setPixelSize(pixelHeight);
     return font;
 }
+
+// An icon of a style, looked up when it is first drawn or measured. The menu bar asks for
+// the icon of its extension button (shown only when the menus do not fit the bar, which in
+// this window they always do) as it is made, and the lookup loads every image format
+// plug-in to read the icon's files: a good part of the window's start for an icon that
+// is never seen.
+class DeferredStyleIcon : public QIconEngine {
+public:
+    DeferredStyleIcon(QStyle* style, QStyle::StandardPixmap which) : style_(style), which_(which) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    // The styles' standard icons all have pictures; answering so sizes the button without
+    // a lookup.
+    bool isNull() override { return false; }
+    [[nodiscard]] QIconEngine* clone() const override {
+        return new DeferredStyleIcon(style_, which_);
+    }
+
+private:
+    const QIcon& icon() {
+        if (!icon_ && style_) {
+            icon_ = style_->standardIcon(which_);
+        }
+        if (!icon_) {
+            icon_ = QIcon();  // the style is gone: nothing to draw
+        }
+        return *icon_;
+    }
+
+    QPointer<QStyle> style_;
+    QStyle::StandardPixmap which_;
+    std::optional<QIcon> icon_;
+};
 
 // Fusion, but for the check box's indicator: Fusion fills it with the box's own base
 // colour and frames it in a shade of the colour around it, which on the yellow panels is
@@ -70,6 +122,15 @@ public:
             painter->fillRect(box.adjusted(3, 3, -2, -2), mark);
         }
         painter->restore();
+    }
+
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (which == SP_ToolBarHorizontalExtensionButton ||
+            which == SP_ToolBarVerticalExtensionButton) {
+            return QIcon(new DeferredStyleIcon(baseStyle(), which));
+        }
+        return QProxyStyle::standardIcon(which, option, widget);
     }
 
 private:
