@@ -249,9 +249,8 @@ private:
 
 // --- benchmarks ---------------------------------------------------------------------
 
-void BM_LoadSave(benchmark::State& state, Fixture fixture) {
-    const std::string& path = Files().path(fixture);
-    const ReplacementCounter replacements;
+// ReadIni then WriteIni of the file, as the editor runs them.
+void TimeLoadSave(benchmark::State& state, const std::string& path) {
     jnx::SettingsModel model;
     jnx::SettingsSnapshot snapshot;
     for ([[maybe_unused]] auto _ : state) {
@@ -260,16 +259,12 @@ void BM_LoadSave(benchmark::State& state, Fixture fixture) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(path)));
-    // A save replaces the file exactly once: this must read 1.
-    state.counters["files_written"] = benchmark::Counter(static_cast<double>(replacements.count()),
-                                                         benchmark::Counter::kAvgIterations);
 }
 
 // The same bytes read, written to a new file in the same folder, flushed to disk and
 // renamed over the original, as the save does; only the folder's own fsync after the
 // rename is left out.
-void BM_Floor(benchmark::State& state, Fixture fixture) {
-    const std::string& path = Files().path(fixture);
+void TimeFloor(benchmark::State& state, const std::string& path) {
     const std::string temporary = path + ".floor";
     for ([[maybe_unused]] auto _ : state) {
         const std::string bytes = ReadAll(path);
@@ -281,6 +276,18 @@ void BM_Floor(benchmark::State& state, Fixture fixture) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(path)));
+}
+
+void BM_LoadSave(benchmark::State& state, Fixture fixture) {
+    const ReplacementCounter replacements;
+    TimeLoadSave(state, Files().path(fixture));
+    // A save replaces the file exactly once: this must read 1.
+    state.counters["files_written"] = benchmark::Counter(static_cast<double>(replacements.count()),
+                                                         benchmark::Counter::kAvgIterations);
+}
+
+void BM_Floor(benchmark::State& state, Fixture fixture) {
+    TimeFloor(state, Files().path(fixture));
 }
 
 // Wall-clock time: most of a save is spent waiting for the disk.
@@ -420,30 +427,11 @@ double Megabytes(const std::string& path) {
 
 // BM_LoadSave and BM_Floor on a file of the given shape.
 void BM_ShapeLoadSave(benchmark::State& state, Shape shape) {
-    const std::string& path = Shapes().path(shape);
-    jnx::SettingsModel model;
-    jnx::SettingsSnapshot snapshot;
-    for ([[maybe_unused]] auto _ : state) {
-        jnx::ReadIni(model, path, snapshot);
-        jnx::WriteIni(model, path, snapshot);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(fs::file_size(path)));
+    TimeLoadSave(state, Shapes().path(shape));
 }
 
 void BM_ShapeFloor(benchmark::State& state, Shape shape) {
-    const std::string& path = Shapes().path(shape);
-    const std::string temporary = path + ".floor";
-    for ([[maybe_unused]] auto _ : state) {
-        const std::string bytes = ReadAll(path);
-        WriteNewFileSynced(temporary, bytes);
-        if (::rename(temporary.c_str(), path.c_str()) != 0) {
-            state.SkipWithError("rename failed");
-            break;
-        }
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(fs::file_size(path)));
+    TimeFloor(state, Shapes().path(shape));
 }
 
 BENCHMARK_CAPTURE(BM_LoadSave, sample, Fixture::Sample)->Apply(Timed);

@@ -94,22 +94,45 @@ void PageTransfer::fillField(std::size_t row, std::size_t k, std::exception_ptr&
     }
 }
 
+void PageTransfer::fillPlace(const ModelPlace& place, std::exception_ptr& firstError) {
+    switch (place.kind) {
+        case ModelPlace::Kind::Active:
+            if (const auto row = rowOfGroup(place.group)) {
+                (*controls_.rows)[*row].Act->setChecked(model_.group(place.group).active);
+            }
+            return;
+        case ModelPlace::Kind::Field:
+            if (const auto row = rowOfGroup(place.group)) {
+                fillField(*row, place.field, firstError);
+            }
+            return;
+        case ModelPlace::Kind::BetAutoRead:
+            controls_.Edit2->setBytes(model_.betAutoReadFolder);
+            return;
+        case ModelPlace::Kind::PatData:
+            controls_.Edit3->setBytes(model_.patFolder);
+            return;
+        case ModelPlace::Kind::Pause:
+            controls_.CheckBox1->setChecked(model_.pauseText == kTrueText);
+            return;
+    }
+}
+
 void PageTransfer::UpDatePage(FillErrors errors) {
     pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
-        RowControls& row = (*controls_.rows)[r];
         const std::size_t g = groupOfRow(r);
-        const GroupSettings& group = model_.group(g);
-        row.Gr->setText(DecodeCp932(GroupName.at(g)));
-        row.Act->setChecked(group.active);
+        (*controls_.rows)[r].Gr->setText(DecodeCp932(GroupName.at(g)));
+        fillPlace({ModelPlace::Kind::Active, g, 0}, firstError);
         for (std::size_t k = 0; k < kFieldCount; ++k) {
-            fillField(r, k, firstError);
+            fillPlace({ModelPlace::Kind::Field, g, k}, firstError);
         }
     }
-    controls_.Edit2->setBytes(model_.betAutoReadFolder);
-    controls_.Edit3->setBytes(model_.patFolder);
-    controls_.CheckBox1->setChecked(model_.pauseText == kTrueText);
+    for (const ModelPlace::Kind kind :
+         {ModelPlace::Kind::BetAutoRead, ModelPlace::Kind::PatData, ModelPlace::Kind::Pause}) {
+        fillPlace({kind, 0, 0}, firstError);
+    }
     if (firstError && errors == FillErrors::Raise) {
         std::rethrow_exception(firstError);
     }
@@ -214,27 +237,7 @@ bool PageTransfer::isBusy(const ModelPlace& place) const {
 void PageTransfer::ShowTaken(const std::vector<ModelPlace>& places) {
     std::exception_ptr ignored;  // shown as text, reported to nobody
     for (const ModelPlace& place : places) {
-        switch (place.kind) {
-            case ModelPlace::Kind::Active:
-                if (const auto row = rowOfGroup(place.group)) {
-                    (*controls_.rows)[*row].Act->setChecked(model_.group(place.group).active);
-                }
-                break;
-            case ModelPlace::Kind::Field:
-                if (const auto row = rowOfGroup(place.group)) {
-                    fillField(*row, place.field, ignored);
-                }
-                break;
-            case ModelPlace::Kind::BetAutoRead:
-                controls_.Edit2->setBytes(model_.betAutoReadFolder);
-                break;
-            case ModelPlace::Kind::PatData:
-                controls_.Edit3->setBytes(model_.patFolder);
-                break;
-            case ModelPlace::Kind::Pause:
-                controls_.CheckBox1->setChecked(model_.pauseText == kTrueText);
-                break;
-        }
+        fillPlace(place, ignored);
     }
 }
 

@@ -81,6 +81,8 @@ private:
     void fillSpin(std::size_t row, Spin spin, const Text& text, std::exception_ptr& firstError);
     // Fills the control of field k in row `row` from the row's group.
     void fillField(std::size_t row, std::size_t k, std::exception_ptr& firstError);
+    // Fills the control that shows the key on the current page, if the page shows it.
+    void fillPlace(const ModelPlace& place, std::exception_ptr& firstError);
     // The control that shows the key on the current page; null when the page does not.
     [[nodiscard]] QWidget* controlOf(const ModelPlace& place) const;
     // The row that shows group g on the current page, or none.

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "errors.h"
-#include "profile_file.h"
 #include "settings_file.h"
 #include "test_files.h"
 #include "test_models.h"
@@ -29,14 +28,19 @@ protected:
     // Another program's write, through the profile functions as the betting tool does.
     void otherProgramWrites(const std::string& section, const std::string& key,
                             const std::string& value) const {
-        ProfileFile profile(path_);
-        profile.write(section, key, value);
-        profile.commit();
+        test::OtherProgramWrites(path_, section, key, value);
     }
 
     [[nodiscard]] std::string inFile(const std::string& section, const std::string& key) const {
-        ProfileFile profile(path_);
-        return profile.read(section, key, "(none)");
+        return test::InFile(path_, section, key);
+    }
+
+    // Takes the line of a key of group "4" out of the file.
+    void removeGroup4Line(const std::string& keyEquals) const {
+        std::string bytes = test::ReadBytes(path_);
+        const std::size_t at = bytes.find(keyEquals, bytes.find("[Group4]"));
+        bytes.erase(at, bytes.find('\n', at) + 1 - at);
+        test::WriteBytes(path_, bytes);
     }
 
     std::size_t save() { return WriteIni(model_, path_, snapshot_); }
@@ -154,10 +158,7 @@ TEST(ConcurrentSaveBytes, WithoutAnotherWriterTheFileGetsTheSameBytes) {
 
 TEST_F(ConcurrentSave, AKeyOrFileThatWentIsWrittenAgain) {
     // Nothing to keep from another program: the editor's values are written.
-    std::string bytes = test::ReadBytes(path_);
-    const std::size_t pn = bytes.find("PN=", bytes.find("[Group4]"));
-    bytes.erase(pn, bytes.find('\n', pn) + 1 - pn);
-    test::WriteBytes(path_, bytes);
+    removeGroup4Line("PN=");
     EXPECT_EQ(save(), 0U);
     EXPECT_EQ(inFile("Group4", "PN"), model_.group(4).fields[kBalanceField]);
 
@@ -173,11 +174,7 @@ TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorSnapshot) {
     SettingsModel model;
     SettingsSnapshot snapshot;
     ReadIni(model, path, snapshot);
-    {
-        ProfileFile other(path);
-        other.write("Group3", "Total", "1");
-        other.commit();
-    }
+    test::OtherProgramWrites(path, "Group3", "Total", "1");
     const SettingsModel before = model;
     const std::string unwritable = dir.file("missing/Jnx.ini");
     EXPECT_THROW(WriteIni(model, unwritable, snapshot), WriteError);
@@ -264,10 +261,7 @@ TEST_F(ConcurrentSave, ValuesThatDoNotConvertArriveAsText) {
 
 TEST_F(ConcurrentSave, AGoneKeyOrFileChangesNothing) {
     const SettingsModel before = model_;
-    std::string bytes = test::ReadBytes(path_);
-    const std::size_t pn = bytes.find("PN=", bytes.find("[Group4]"));
-    bytes.erase(pn, bytes.find('\n', pn) + 1 - pn);
-    test::WriteBytes(path_, bytes);
+    removeGroup4Line("PN=");
     EXPECT_TRUE(refresh().taken.empty());
     std::filesystem::remove(path_);
     EXPECT_TRUE(refresh().taken.empty());

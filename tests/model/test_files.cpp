@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "profile_file.h"
+
 namespace jnx::test {
 
 namespace fs = std::filesystem;
@@ -86,6 +88,18 @@ std::string ListFolder(const fs::path& folder) {
 
 std::string SampleSettingsPath() {
     return JNX_SAMPLE_SETTINGS;
+}
+
+void OtherProgramWrites(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    ProfileFile profile(path);
+    profile.write(section, key, value);
+    profile.commit();
+}
+
+std::string InFile(const std::string& path, const std::string& section, const std::string& key) {
+    ProfileFile profile(path);
+    return profile.read(section, key, "(none)");
 }
 
 }  // namespace jnx::test

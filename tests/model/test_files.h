@@ -48,4 +48,12 @@ std::set<std::string> LookAlikeTemporaryNames(const std::string& gone);
 // The sample settings file shipped with the program.
 std::string SampleSettingsPath();
 
+// Another program's write of one key into a settings file, through the profile functions
+// as the betting tool writes: the file is replaced by a new one renamed over it.
+void OtherProgramWrites(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
+
+// The value of a key as the profile functions read it, "(none)" when the file lacks it.
+std::string InFile(const std::string& path, const std::string& section, const std::string& key);
+
 }  // namespace jnx::test

@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "profile_file.h"
 #include "test_files.h"
 #include "window_style.h"
 #include "window_test_support.h"
@@ -19,6 +18,8 @@ namespace jnx {
 using test::AnswerBoxes;
 using test::ClickPage;
 using test::Editor;
+using test::InFile;
+using test::OtherProgramWrites;
 using test::Sample;
 using test::TypeInto;
 
@@ -27,20 +28,6 @@ namespace {
 // The window reads the file some 150 ms after a change; the margin is for slow runners
 // (sanitizers, Wine).
 constexpr int kShowsWithin = 3000;
-
-// Another program's write, through the profile functions as the betting tool writes: the
-// file is replaced by a new one renamed over it.
-void OtherProgramWrites(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
-    ProfileFile profile(path);
-    profile.write(section, key, value);
-    profile.commit();
-}
-
-std::string InFile(const std::string& path, const std::string& section, const std::string& key) {
-    ProfileFile profile(path);
-    return profile.read(section, key, "(none)");
-}
 
 // An editor on the sample, loaded, shown and active, as the user sees it.
 std::unique_ptr<Editor> OpenEditor() {
