@@ -26,6 +26,13 @@ constexpr bool IsLineBreak(char c) {
 // is looked for a window at a time, so that in a file whose lines end in a lone CR the
 // search for it does not run to the end of the file for every line.
 std::size_t LineEnd(std::string_view text, std::size_t pos) {
+    // Most lines of a settings file are short: a look at each byte first.
+    constexpr std::size_t kNear = 16;
+    for (const std::size_t near = std::min(text.size(), pos + kNear); pos < near; ++pos) {
+        if (IsLineBreak(text[pos])) {
+            return pos;
+        }
+    }
     constexpr std::size_t kWindow = 256;
     while (pos < text.size()) {
         const char* const window = text.data() + pos;
@@ -99,37 +106,14 @@ HeaderLine ReadHeaderLine(std::string_view text, std::size_t bracket) {
     return line;
 }
 
-// The trimmed key name of the line [begin, end), which is no section header, or none
-// when the line holds no "=".
-std::optional<std::pair<std::size_t, std::size_t>> KeyName(std::string_view text, std::size_t begin,
-                                                           std::size_t end) {
+// The first "=" of the line [begin, end), which is no section header; none when it has
+// none, and the line is no key line.
+std::optional<std::size_t> EqualsIn(std::string_view text, std::size_t begin, std::size_t end) {
     const void* const equals = std::memchr(text.data() + begin, '=', end - begin);
     if (equals == nullptr) {
         return std::nullopt;
     }
-    return Trim(text, begin,
-                static_cast<std::size_t>(static_cast<const char*>(equals) - text.data()));
-}
-
-// The key name of a key line known to start at `begin`, read no further than its "=".
-std::string_view KeyNameAt(std::string_view text, std::size_t begin) {
-    const auto* const equals =
-        static_cast<const char*>(std::memchr(text.data() + begin, '=', text.size() - begin));
-    const auto [nameBegin, nameEnd] =
-        Trim(text, begin, static_cast<std::size_t>(equals - text.data()));
-    return text.substr(nameBegin, nameEnd - nameBegin);
-}
-
-// The value bytes of a key line known to start at `begin`, trimmed; an empty value is
-// the place right after the "=".
-std::pair<std::size_t, std::size_t> KeyValueAt(std::string_view text, std::size_t begin) {
-    const std::size_t end = LineEnd(text, begin);
-    const std::size_t equals = text.find('=', begin);
-    const auto [valueBegin, valueEnd] = Trim(text, equals + 1, end);
-    if (valueBegin == valueEnd) {
-        return {equals + 1, equals + 1};
-    }
-    return {valueBegin, valueEnd};
+    return static_cast<std::size_t>(static_cast<const char*>(equals) - text.data());
 }
 
 constexpr char FoldLetter(char c) {
@@ -139,14 +123,17 @@ constexpr char FoldLetter(char c) {
 // The name with its ASCII letters lower-cased, hashed (FNV-1a) without building it; a
 // double-byte character, whose trail byte may look like a letter, is taken as it is.
 std::uint64_t FoldedHash(std::string_view name) {
+    constexpr std::uint64_t kPrime = 1099511628211ULL;
     std::uint64_t hash = 14695981039346656037ULL;
-    for (std::size_t pos = 0; pos < name.size();) {
-        const std::size_t length = cp932::CharLength(name, pos);
-        for (std::size_t i = 0; i < length; ++i) {
-            const char c = length == 1 ? FoldLetter(name[pos]) : name[pos + i];
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    for (std::size_t pos = 0; pos < name.size(); ++pos) {
+        auto byte = static_cast<unsigned char>(name[pos]);
+        if (cp932::IsLeadByte(byte) && pos + 1 < name.size()) {
+            hash = (hash ^ byte) * kPrime;
+            byte = static_cast<unsigned char>(name[++pos]);  // the trail byte, as it is
+        } else {
+            byte = static_cast<unsigned char>(FoldLetter(static_cast<char>(byte)));
         }
-        pos += length;
+        hash = (hash ^ byte) * kPrime;
     }
     return hash;
 }
@@ -157,6 +144,9 @@ std::uint64_t FoldedHash(std::string_view name) {
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
+    }
+    if (a == b) {
+        return true;  // the common case: written as it is asked for
     }
     for (std::size_t pos = 0; pos < a.size(); ++pos) {
         if (cp932::CharLength(a, pos) == 2) {
@@ -243,11 +233,13 @@ template <typename SameName>
 void ProfileDocument::NameTable::assign(std::vector<std::uint64_t> hashes,
                                         const SameName& sameName) {
     hashes_ = std::move(hashes);
+    first_.assign(hashes_.size(), 0);
     rehash(hashes_.size());
     for (std::size_t number = 0; number < hashes_.size(); ++number) {
         const auto isName = [&](std::size_t earlier) { return sameName(earlier, number); };
         if (std::uint32_t& slot = slots_[slotFor(hashes_[number], isName)]; slot == kFree) {
             slot = static_cast<std::uint32_t>(number);
+            first_[number] = 1;
         }
     }
 }
@@ -267,6 +259,7 @@ std::size_t ProfileDocument::NameTable::addNew(std::uint64_t hash) {
         throw std::length_error("profile file: too many sections");
     }
     hashes_.push_back(hash);
+    first_.push_back(1);
     if (hashes_.size() * 2 > slots_.size()) {
         // The entries found so far, each of its own name, in a table twice the size.
         const std::vector<std::uint32_t> old = std::exchange(slots_, {});
@@ -345,7 +338,11 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
 
     // The key lines from the header's next line to the next header or the end.
     const std::string_view text = original_;
+    // Room for the keys of a usual section at once, rather than growing a key at a time.
+    constexpr std::size_t kUsualKeys = 16;
     std::vector<std::uint64_t> hashes;
+    hashes.reserve(kUsualKeys);
+    opened.keyLines.reserve(kUsualKeys);
     std::size_t pos = NextLine(text, LineEnd(text, section.nameEnd));
     opened.insertAt = pos;
     while (pos < text.size()) {
@@ -354,25 +351,35 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
             ++first;
         }
         std::size_t end = 0;
+        std::optional<std::size_t> equals;
         if (first < text.size() && text[first] == '[') {
             const HeaderLine line = ReadHeaderLine(text, first);
             if (line.name) {
                 break;
             }
             end = line.end;
+            equals = EqualsIn(text, pos, end);
         } else {
-            end = LineEnd(text, first);
+            // The name a byte at a time up to its "=", then the value to the line's end.
+            end = first;
+            while (end < text.size() && !IsLineBreak(text[end]) && text[end] != '=') {
+                ++end;
+            }
+            if (end < text.size() && text[end] == '=') {
+                equals = end;
+                end = LineEnd(text, end + 1);
+            }
         }
-        if (const auto name = KeyName(text, pos, end)) {
-            opened.keyLines.push_back(pos);
-            hashes.push_back(FoldedHash(text.substr(name->first, name->second - name->first)));
+        if (equals) {
+            const KeyLine& line = opened.keyLines.emplace_back(KeyLine{pos, *equals, end});
+            hashes.push_back(FoldedHash(keyName(line)));
             opened.insertAt = NextLine(text, end);
         }
         pos = NextLine(text, end);
     }
 
     opened.keys.assign(std::move(hashes), [&](std::size_t a, std::size_t b) {
-        return SameName(KeyNameAt(text, opened.keyLines[a]), KeyNameAt(text, opened.keyLines[b]));
+        return SameName(keyName(opened.keyLines[a]), keyName(opened.keyLines[b]));
     });
     return opened;
 }
@@ -395,22 +402,46 @@ ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name
     return &section;
 }
 
-std::size_t ProfileDocument::findKey(const OpenSection& section, std::string_view key) const {
-    const std::string_view text = original_;
+std::string_view ProfileDocument::keyName(const KeyLine& line) const {
+    const auto [begin, end] = Trim(original_, line.begin, line.equals);
+    return std::string_view(original_).substr(begin, end - begin);
+}
+
+std::pair<std::size_t, std::size_t> ProfileDocument::valueBytes(const KeyLine& line) const {
+    const auto [begin, end] = Trim(original_, line.equals + 1, line.end);
+    if (begin == end) {
+        return {line.equals + 1, line.equals + 1};  // an empty value: right after the "="
+    }
+    return {begin, end};
+}
+
+std::size_t ProfileDocument::findKey(OpenSection& section, std::string_view key) const {
+    // The key after the one of the last look-up, or that one again: no need to hash the name.
+    // Only the first key line of a name is ever found. (kNone + 1 is 0, the first key.)
+    for (const std::size_t number : {section.lastKey + 1, section.lastKey}) {
+        if (number < section.keyLines.size() && section.keys.isFirst(number) &&
+            SameName(keyName(section.keyLines[number]), key)) {
+            section.lastKey = number;
+            return number;
+        }
+    }
     const auto isName = [&](std::size_t number) {
-        return SameName(KeyNameAt(text, section.keyLines[number]), key);
+        return SameName(keyName(section.keyLines[number]), key);
     };
     const std::size_t number = section.keys.find(FoldedHash(key), isName);
-    return number == kNone ? kNone : section.keyLines[number];
+    if (number != kNone) {
+        section.lastKey = number;
+    }
+    return number;
 }
 
 std::optional<Text> ProfileDocument::find(std::string_view section, std::string_view key) {
-    if (const OpenSection* found = findSection(section)) {
-        if (const std::size_t line = findKey(*found, key); line != kNone) {
-            if (const auto written = replaced_.find(line); written != replaced_.end()) {
-                return ValueAsRead(written->second.value);
+    if (OpenSection* found = findSection(section)) {
+        if (const std::size_t number = findKey(*found, key); number != kNone) {
+            if (!found->written.empty() && found->written[number] != kNone) {
+                return ValueAsRead(replaced_[found->written[number]].value);
             }
-            const auto [valueBegin, valueEnd] = KeyValueAt(original_, line);
+            const auto [valueBegin, valueEnd] = valueBytes(found->keyLines[number]);
             return ValueAsRead(
                 std::string_view(original_).substr(valueBegin, valueEnd - valueBegin));
         }
@@ -446,9 +477,17 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
         created.name = std::string(section);
         found = &created;
     }
-    if (const std::size_t line = findKey(*found, key); line != kNone) {
-        const auto [valueBegin, valueEnd] = KeyValueAt(original_, line);
-        replaced_[line] = {valueBegin, valueEnd, std::string(value)};
+    if (const std::size_t number = findKey(*found, key); number != kNone) {
+        if (found->written.empty()) {
+            found->written.assign(found->keyLines.size(), kNone);
+        }
+        std::size_t& index = found->written[number];
+        if (index == kNone) {
+            const auto [valueBegin, valueEnd] = valueBytes(found->keyLines[number]);
+            index = replaced_.size();
+            replaced_.push_back({valueBegin, valueEnd, std::string()});
+        }
+        replaced_[index].value.assign(value);
         return;
     }
     for (AddedKey& added : found->added) {
@@ -473,7 +512,7 @@ std::vector<std::string_view> ProfileDocument::pieces() const {
     };
     std::vector<Splice> splices;
     splices.reserve(replaced_.size() + open_.size());
-    for (const auto& [line, replacement] : replaced_) {
+    for (const Replacement& replacement : replaced_) {
         splices.push_back({replacement.valueBegin, replacement.valueEnd - replacement.valueBegin, 0,
                            &replacement.value, nullptr});
     }

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "profile_file.h"
@@ -31,9 +31,11 @@ namespace jnx {
 // valid code page 932 or not, is kept as it was.
 //
 // Cost: the bytes are parsed once into an index of the sections by name; the key lines of
-// a section are indexed by name when a read or write first looks into it. A read or write
-// then costs the same however many sections and keys the file holds, and the bytes after
-// the writes are the file's own with every write spliced in.
+// a section are indexed by name, with where each one's name and value stand, when a read
+// or write first looks into it. A read or write then costs the same however many sections
+// and keys the file holds, and one that asks for the key after the one asked before (the
+// common case: keys are read and written in the file's order) finds it without hashing.
+// The bytes after the writes are the file's own with every write spliced in.
 class ProfileDocument {
 public:
     // Longest value a read returns: the read buffer of the Windows function less its
@@ -85,6 +87,9 @@ private:
         // Adds an entry of a name no entry has; gives its number.
         std::size_t addNew(std::uint64_t hash);
 
+        // Whether the entry is the first of its name, the one find() gives.
+        [[nodiscard]] bool isFirst(std::size_t number) const { return first_[number] != 0; }
+
     private:
         static constexpr std::uint32_t kFree = 0xFFFFFFFFU;
 
@@ -96,6 +101,7 @@ private:
         [[nodiscard]] std::size_t slotFor(std::uint64_t hash, const IsName& isName) const;
 
         std::vector<std::uint64_t> hashes_;  // by number
+        std::vector<std::uint8_t> first_;    // by number: 1 for the first of its name
         std::vector<std::uint32_t> slots_;   // numbers, kFree where free
         unsigned bits_ = 0;                  // slots_.size() is 2 to the bits_
     };
@@ -114,12 +120,24 @@ private:
         std::size_t open = kNone;  // index in open_ once a read or write has looked into it
     };
 
+    // A key line of the file: where it starts, its first "=" and where its content ends,
+    // before its line break. Its name and value are trimmed from there when it is looked up.
+    struct KeyLine {
+        std::size_t begin = 0;
+        std::size_t equals = 0;
+        std::size_t end = 0;
+    };
+
     // A section a read or a write has looked into, or that a write added.
     struct OpenSection {
         bool isNew = false;  // added by a write, named `name`
         std::string name;
         NameTable keys;
-        std::vector<std::size_t> keyLines;  // by key number: the first byte of its line
+        std::vector<KeyLine> keyLines;  // by key number
+        std::size_t lastKey = kNone;    // the key number the last look-up found
+        // By key number, the index in replaced_ of its written value, or kNone; empty
+        // until the first write to one of the section's key lines.
+        std::vector<std::size_t> written;
         // File sections: where the lines of added keys go, after the line break of the
         // section's last key line or, when it has none, of its header line.
         std::size_t insertAt = 0;
@@ -137,16 +155,20 @@ private:
     [[nodiscard]] std::string_view sectionName(const Section& section) const;
     OpenSection* findSection(std::string_view name);
     OpenSection& openSection(Section& section);
-    [[nodiscard]] std::size_t findKey(const OpenSection& section, std::string_view key) const;
+    [[nodiscard]] std::string_view keyName(const KeyLine& line) const;
+    // The trimmed value bytes of the line; an empty value is the place right after the "=".
+    [[nodiscard]] std::pair<std::size_t, std::size_t> valueBytes(const KeyLine& line) const;
+    // The number of the key line of `key` in the section, or kNone.
+    std::size_t findKey(OpenSection& section, std::string_view key) const;
 
     std::string original_;
     std::string newline_;  // how a line added by a write ends
     std::vector<Section> sections_;
     NameTable sectionTable_;  // sections_ by name
     std::vector<OpenSection> open_;
-    std::size_t lastSection_ = kNone;  // the section the last look-up found, by the name
-    std::string lastName_;             // it was asked for
-    std::unordered_map<std::size_t, Replacement> replaced_;  // key line's offset -> its value
+    std::size_t lastSection_ = kNone;    // the section the last look-up found, by the name
+    std::string lastName_;               // it was asked for
+    std::vector<Replacement> replaced_;  // in the order of the first write of each key line
 };
 
 }  // namespace jnx

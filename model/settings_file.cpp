@@ -80,17 +80,23 @@ Text SavedValue(const SettingsModel& model, const SettingsKey& key) {
     return {};  // not reached: every kind returns above
 }
 
-// Refuses a save whose values cannot be stored as they are, before anything is written:
-// CR or LF in a value would start lines of their own in the file, which the betting tool
-// would read as keys or sections, and a NUL would cut the value short. Every value the
-// model would have written is checked, whichever keys a save then keeps from the file.
-void CheckStorable(const SettingsModel& model) {
+// The value of every key as WriteIni writes it, in table order. Refuses a save whose
+// values cannot be stored as they are, before anything is written: CR or LF in a value
+// would start lines of their own in the file, which the betting tool would read as keys
+// or sections, and a NUL would cut the value short. Every value the model would have
+// written is checked, whichever keys a save then keeps from the file.
+std::vector<Text> StorableValues(const SettingsModel& model) {
     constexpr std::string_view kUnstorable("\r\n\0", 3);
-    for (const SettingsKey& key : SettingsKeys()) {
-        if (SavedValue(model, key).find_first_of(kUnstorable) != Text::npos) {
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    std::vector<Text> values;
+    values.reserve(keys.size());
+    for (const SettingsKey& key : keys) {
+        Text& value = values.emplace_back(SavedValue(model, key));
+        if (value.find_first_of(kUnstorable) != Text::npos) {
             throw UnsafeValueError(key.section, key.key);
         }
     }
+    return values;
 }
 
 // A field's text as a load puts it into the model: a bet-type code becomes its name, a
@@ -156,10 +162,10 @@ std::optional<int> SpinPosition(const SpinField& spin, const Text& text) {
     }
 }
 
-// Whether the key would be saved as the snapshot's model would save it: the same text, or
-// for a spin's field two integers that the spin shows as the same position.
-bool Unchanged(const SettingsModel& model, const SettingsModel& before, const SettingsKey& key) {
-    const Text value = SavedValue(model, key);
+// Whether `value`, the key's text as the model would save it, is the text the snapshot's
+// model would save, or for a spin's field an integer that the spin shows as the same
+// position.
+bool Unchanged(const Text& value, const SettingsModel& before, const SettingsKey& key) {
     const Text old = SavedValue(before, key);
     if (value == old) {
         return true;
@@ -201,11 +207,15 @@ void ReadIni(SettingsModel& model, const std::string& path) {
 
 void ReadIni(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot) {
     ProfileFile profile(path);
-    // The file's values first: should another program write between these reads and
-    // the model's (the Windows functions read the file afresh each time), the next save
-    // sees its value as a change and keeps it.
+    // One read of each key gives the model and the snapshot alike, so that they agree
+    // even where another program writes between two reads (the Windows functions read
+    // the file afresh each time): a missing key reads as the default's text without its
+    // blank, empty. A course that is not a number stops the load as ReadInto does.
+    const std::vector<SettingsKey>& keys = SettingsKeys();
     std::vector<std::optional<Text>> values = FindAll(profile);
-    ReadInto(profile, model);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        LoadValue(model, keys[i], values[i].value_or(Text()));
+    }
     snapshot.model_ = model;
     snapshot.fileValues_ = std::move(values);
     snapshot.mustWrite_.assign(SettingsKeys().size(), false);
@@ -225,10 +235,11 @@ void SettingsSnapshot::mustWrite(std::size_t group, std::size_t field) {
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
-    CheckStorable(model);
+    const std::vector<Text> values = StorableValues(model);
     ProfileFile profile(path);
-    for (const SettingsKey& key : SettingsKeys()) {
-        profile.write(key.section, key.key, SavedValue(model, key));
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        profile.write(keys[i].section, keys[i].key, values[i]);
     }
     profile.commit();
 }
@@ -240,14 +251,14 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
         WriteIni(static_cast<const SettingsModel&>(model), path);
         return 0;
     }
-    CheckStorable(model);
+    const std::vector<Text> values = StorableValues(model);
     ProfileFile profile(path);
     std::vector<std::optional<Text>> fileValues(keys.size());
     std::vector<std::size_t> kept;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const SettingsKey& key = keys[i];
-        const Text value = SavedValue(model, key);
-        if (!snapshot.mustWrite_[i] && Unchanged(model, snapshot.model_, key)) {
+        const Text& value = values[i];
+        if (!snapshot.mustWrite_[i] && Unchanged(value, snapshot.model_, key)) {
             std::optional<Text> current = profile.find(key.section, key.key);
             // The user left this key alone and another program changed it. A key that has
             // gone (or a file that has) is written again: losing it helps nobody.
@@ -296,7 +307,7 @@ RefreshResult RefreshIni(SettingsModel& model, const std::string& path, Settings
     ProfileDocument document(*bytes);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const SettingsKey& key = keys[i];
-        if (snapshot.mustWrite_[i] || !Unchanged(model, snapshot.model_, key)) {
+        if (snapshot.mustWrite_[i] || !Unchanged(SavedValue(model, key), snapshot.model_, key)) {
             continue;  // the user's value: the next save writes it
         }
         std::optional<Text> current = document.find(key.section, key.key);
