@@ -1,6 +1,7 @@
 #include "profile_document.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -22,34 +23,43 @@ constexpr bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
-// End of the line that starts at `pos`: its first CR or LF, or the end of the text. The LF
-// is looked for a window at a time, so that in a file whose lines end in a lone CR the
-// search for it does not run to the end of the file for every line.
+// The first byte at or after `pos` that is a CR or an LF or, with `orEquals`, an "=";
+// the end of the text when there is none. Eight bytes are looked at a time: lines are
+// mostly short, where a library search costs more to start than it saves, and some are
+// long.
+std::size_t FindLineBreak(std::string_view text, std::size_t pos, bool orEquals = false) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+        // The high bit of each byte of `word` that equals `byte`; bits above the lowest
+        // may be wrong, the lowest never is.
+        const auto matches = [](std::uint64_t word, unsigned char byte) {
+            const std::uint64_t x = word ^ (kOnes * byte);
+            return (x - kOnes) & ~x & kHighs;
+        };
+        for (; pos + sizeof(std::uint64_t) <= text.size(); pos += sizeof(std::uint64_t)) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + pos, sizeof word);
+            std::uint64_t found = matches(word, '\r') | matches(word, '\n');
+            if (orEquals) {
+                found |= matches(word, '=');
+            }
+            if (found != 0) {
+                return pos + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+            }
+        }
+    }
+    for (; pos < text.size(); ++pos) {
+        if (IsLineBreak(text[pos]) || (orEquals && text[pos] == '=')) {
+            break;
+        }
+    }
+    return pos;
+}
+
+// End of the line that starts at `pos`: its first CR or LF, or the end of the text.
 std::size_t LineEnd(std::string_view text, std::size_t pos) {
-    // Most lines of a settings file are short: a look at each byte first.
-    constexpr std::size_t kNear = 16;
-    for (const std::size_t near = std::min(text.size(), pos + kNear); pos < near; ++pos) {
-        if (IsLineBreak(text[pos])) {
-            return pos;
-        }
-    }
-    constexpr std::size_t kWindow = 256;
-    while (pos < text.size()) {
-        const char* const window = text.data() + pos;
-        const std::size_t length = std::min(kWindow, text.size() - pos);
-        const void* const lf = std::memchr(window, '\n', length);
-        const std::size_t toLf =
-            lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - window)
-                          : length;
-        if (const void* const cr = std::memchr(window, '\r', toLf); cr != nullptr) {
-            return pos + static_cast<std::size_t>(static_cast<const char*>(cr) - window);
-        }
-        pos += toLf;
-        if (lf != nullptr) {
-            return pos;
-        }
-    }
-    return text.size();
+    return FindLineBreak(text, pos);
 }
 
 // First byte of the line after the one whose content ends at `end`: past its CR LF, CR or
@@ -127,11 +137,11 @@ std::uint64_t FoldedHash(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ULL;
     for (std::size_t pos = 0; pos < name.size(); ++pos) {
         auto byte = static_cast<unsigned char>(name[pos]);
-        if (cp932::IsLeadByte(byte) && pos + 1 < name.size()) {
+        if (byte < 0x80) {
+            byte = static_cast<unsigned char>(FoldLetter(static_cast<char>(byte)));
+        } else if (cp932::IsLeadByte(byte) && pos + 1 < name.size()) {
             hash = (hash ^ byte) * kPrime;
             byte = static_cast<unsigned char>(name[++pos]);  // the trail byte, as it is
-        } else {
-            byte = static_cast<unsigned char>(FoldLetter(static_cast<char>(byte)));
         }
         hash = (hash ^ byte) * kPrime;
     }
@@ -342,7 +352,7 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
     constexpr std::size_t kUsualKeys = 16;
     std::vector<std::uint64_t> hashes;
     hashes.reserve(kUsualKeys);
-    opened.keyLines.reserve(kUsualKeys);
+    opened.keyEquals.reserve(kUsualKeys);
     std::size_t pos = NextLine(text, LineEnd(text, section.nameEnd));
     opened.insertAt = pos;
     while (pos < text.size()) {
@@ -360,26 +370,23 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
             end = line.end;
             equals = EqualsIn(text, pos, end);
         } else {
-            // The name a byte at a time up to its "=", then the value to the line's end.
-            end = first;
-            while (end < text.size() && !IsLineBreak(text[end]) && text[end] != '=') {
-                ++end;
-            }
+            end = FindLineBreak(text, first, true);
             if (end < text.size() && text[end] == '=') {
                 equals = end;
                 end = LineEnd(text, end + 1);
             }
         }
         if (equals) {
-            const KeyLine& line = opened.keyLines.emplace_back(KeyLine{pos, *equals, end});
-            hashes.push_back(FoldedHash(keyName(line)));
+            opened.keyEquals.push_back(*equals);
+            const auto [nameBegin, nameEnd] = Trim(text, pos, *equals);
+            hashes.push_back(FoldedHash(text.substr(nameBegin, nameEnd - nameBegin)));
             opened.insertAt = NextLine(text, end);
         }
         pos = NextLine(text, end);
     }
 
     opened.keys.assign(std::move(hashes), [&](std::size_t a, std::size_t b) {
-        return SameName(keyName(opened.keyLines[a]), keyName(opened.keyLines[b]));
+        return SameName(keyName(opened.keyEquals[a]), keyName(opened.keyEquals[b]));
     });
     return opened;
 }
@@ -402,31 +409,37 @@ ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name
     return &section;
 }
 
-std::string_view ProfileDocument::keyName(const KeyLine& line) const {
-    const auto [begin, end] = Trim(original_, line.begin, line.equals);
-    return std::string_view(original_).substr(begin, end - begin);
+std::string_view ProfileDocument::keyName(std::size_t equals) const {
+    const std::string_view text = original_;
+    std::size_t begin = equals;
+    while (begin > 0 && !IsLineBreak(text[begin - 1])) {
+        --begin;
+    }
+    const auto [nameBegin, nameEnd] = Trim(text, begin, equals);
+    return text.substr(nameBegin, nameEnd - nameBegin);
 }
 
-std::pair<std::size_t, std::size_t> ProfileDocument::valueBytes(const KeyLine& line) const {
-    const auto [begin, end] = Trim(original_, line.equals + 1, line.end);
-    if (begin == end) {
-        return {line.equals + 1, line.equals + 1};  // an empty value: right after the "="
+std::pair<std::size_t, std::size_t> ProfileDocument::valueBytes(std::size_t equals) const {
+    const std::size_t end = LineEnd(original_, equals + 1);
+    const auto [begin, valueEnd] = Trim(original_, equals + 1, end);
+    if (begin == valueEnd) {
+        return {equals + 1, equals + 1};
     }
-    return {begin, end};
+    return {begin, valueEnd};
 }
 
 std::size_t ProfileDocument::findKey(OpenSection& section, std::string_view key) const {
     // The key after the one of the last look-up, or that one again: no need to hash the name.
     // Only the first key line of a name is ever found. (kNone + 1 is 0, the first key.)
     for (const std::size_t number : {section.lastKey + 1, section.lastKey}) {
-        if (number < section.keyLines.size() && section.keys.isFirst(number) &&
-            SameName(keyName(section.keyLines[number]), key)) {
+        if (number < section.keyEquals.size() && section.keys.isFirst(number) &&
+            SameName(keyName(section.keyEquals[number]), key)) {
             section.lastKey = number;
             return number;
         }
     }
     const auto isName = [&](std::size_t number) {
-        return SameName(keyName(section.keyLines[number]), key);
+        return SameName(keyName(section.keyEquals[number]), key);
     };
     const std::size_t number = section.keys.find(FoldedHash(key), isName);
     if (number != kNone) {
@@ -441,7 +454,7 @@ std::optional<Text> ProfileDocument::find(std::string_view section, std::string_
             if (!found->written.empty() && found->written[number] != kNone) {
                 return ValueAsRead(replaced_[found->written[number]].value);
             }
-            const auto [valueBegin, valueEnd] = valueBytes(found->keyLines[number]);
+            const auto [valueBegin, valueEnd] = valueBytes(found->keyEquals[number]);
             return ValueAsRead(
                 std::string_view(original_).substr(valueBegin, valueEnd - valueBegin));
         }
@@ -452,6 +465,10 @@ std::optional<Text> ProfileDocument::find(std::string_view section, std::string_
         }
     }
     return std::nullopt;
+}
+
+Text ProfileDocument::asRead(std::string_view value) {
+    return ValueAsRead(value);
 }
 
 Text ProfileDocument::read(std::string_view section, std::string_view key,
@@ -479,11 +496,11 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
     }
     if (const std::size_t number = findKey(*found, key); number != kNone) {
         if (found->written.empty()) {
-            found->written.assign(found->keyLines.size(), kNone);
+            found->written.assign(found->keyEquals.size(), kNone);
         }
         std::size_t& index = found->written[number];
         if (index == kNone) {
-            const auto [valueBegin, valueEnd] = valueBytes(found->keyLines[number]);
+            const auto [valueBegin, valueEnd] = valueBytes(found->keyEquals[number]);
             index = replaced_.size();
             replaced_.push_back({valueBegin, valueEnd, std::string()});
         }

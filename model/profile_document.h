@@ -54,6 +54,10 @@ public:
     // Stores `value` verbatim (no quoting, no trimming) as the value of `key` in `section`.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
+    // What a read of a key gives back once `value` is stored as its value: blanks and one
+    // pair of quotes dropped, cut at a NUL and to kMaxValueLength bytes.
+    static Text asRead(std::string_view value);
+
     // The file's bytes with every write applied.
     [[nodiscard]] std::string bytes() const;
 
@@ -120,21 +124,15 @@ private:
         std::size_t open = kNone;  // index in open_ once a read or write has looked into it
     };
 
-    // A key line of the file: where it starts, its first "=" and where its content ends,
-    // before its line break. Its name and value are trimmed from there when it is looked up.
-    struct KeyLine {
-        std::size_t begin = 0;
-        std::size_t equals = 0;
-        std::size_t end = 0;
-    };
-
     // A section a read or a write has looked into, or that a write added.
     struct OpenSection {
         bool isNew = false;  // added by a write, named `name`
         std::string name;
         NameTable keys;
-        std::vector<KeyLine> keyLines;  // by key number
-        std::size_t lastKey = kNone;    // the key number the last look-up found
+        // By key number: the first "=" of its line, from which its name and value are
+        // found when it is looked up (no line break stands before the "=" in its line).
+        std::vector<std::size_t> keyEquals;
+        std::size_t lastKey = kNone;  // the key number the last look-up found
         // By key number, the index in replaced_ of its written value, or kNone; empty
         // until the first write to one of the section's key lines.
         std::vector<std::size_t> written;
@@ -155,9 +153,10 @@ private:
     [[nodiscard]] std::string_view sectionName(const Section& section) const;
     OpenSection* findSection(std::string_view name);
     OpenSection& openSection(Section& section);
-    [[nodiscard]] std::string_view keyName(const KeyLine& line) const;
-    // The trimmed value bytes of the line; an empty value is the place right after the "=".
-    [[nodiscard]] std::pair<std::size_t, std::size_t> valueBytes(const KeyLine& line) const;
+    // The trimmed name of the key line whose first "=" is at `equals`.
+    [[nodiscard]] std::string_view keyName(std::size_t equals) const;
+    // Its trimmed value bytes; an empty value is the place right after the "=".
+    [[nodiscard]] std::pair<std::size_t, std::size_t> valueBytes(std::size_t equals) const;
     // The number of the key line of `key` in the section, or kNone.
     std::size_t findKey(OpenSection& section, std::string_view key) const;
 

@@ -54,6 +54,11 @@ public:
     // Stores the value verbatim: no quoting, no trimming, no escaping.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
+    // What find() gives for a key this object has written `value` to: the value as a read
+    // returns it. On Windows the key is read back from the file being written.
+    std::optional<Text> findWritten(std::string_view section, std::string_view key,
+                                    std::string_view value);
+
     // Puts every write into the file. Throws WriteError ("<path> に書き込めません").
     void commit();
 

@@ -366,6 +366,12 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
     state_->dirty = true;
 }
 
+std::optional<Text> ProfileFile::findWritten(std::string_view /*section*/, std::string_view /*key*/,
+                                             std::string_view value) {
+    // The document answers a read from what was written to it.
+    return ProfileDocument::asRead(value);
+}
+
 void ProfileFile::commit() {
     if (!state_->dirty) {
         return;

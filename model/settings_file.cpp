@@ -277,7 +277,7 @@ std::size_t WriteIni(SettingsModel& model, const std::string& path, SettingsSnap
         if (next < kept.size() && kept[next] == i) {
             ++next;
         } else {
-            fileValues[i] = profile.find(keys[i].section, keys[i].key);
+            fileValues[i] = profile.findWritten(keys[i].section, keys[i].key, values[i]);
         }
     }
     profile.commit();

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "profile_document.h"
@@ -165,6 +168,55 @@ TEST(ProfileWrite, ManySectionsFirstOfEachNameWins) {
         bytes.begin();
     EXPECT_EQ(bytes.size(), expected.size());
     EXPECT_EQ(bytes.substr(differs, 40), expected.substr(differs, 40)) << "at byte " << differs;
+}
+
+// Reads and writes in the file's order, against it and of one key twice in a row find
+// the first key line of each name, however the look-ups before went.
+TEST(ProfileLookup, AnyOrderFindsTheFirstKeyOfItsName) {
+    const std::string file = "[S]\nA=1\nB=2\na=3\nC=4\nb=5\nD=6\n";
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"A", "1"}, {"B", "2"}, {"a", "1"}, {"C", "4"}, {"b", "2"}, {"D", "6"}};
+    std::vector<std::vector<std::size_t>> orders = {
+        {0, 1, 2, 3, 4, 5}, {5, 4, 3, 2, 1, 0}, {1, 2, 2, 4, 4, 0}, {3, 4, 5, 0, 1, 2}};
+    for (const auto& order : orders) {
+        ProfileDocument document(file);
+        for (const std::size_t i : order) {
+            EXPECT_EQ(document.read("S", expected[i].first, "?"), expected[i].second)
+                << expected[i].first;
+        }
+    }
+    // A read and a write of each key in turn, as a save goes.
+    ProfileDocument document(file);
+    for (const auto& [key, value] : expected) {
+        const std::string written = document.find("S", key).value_or("?") + "!";
+        document.write("S", key, written);
+        EXPECT_EQ(document.find("S", key), written);
+    }
+    EXPECT_EQ(document.bytes(), "[S]\nA=1!!\nB=2!!\na=3\nC=4!\nb=5\nD=6!\n");
+}
+
+// Key lines whose "=" and line break fall on every byte of an eight-byte word, with every
+// line end and none at the end of the file, read and write alike.
+TEST(ProfileLookup, NamesAndValuesOfEveryLength) {
+    for (const std::string end : {"\r\n", "\n", "\r", ""}) {
+        for (std::size_t nameLength = 1; nameLength <= 17; ++nameLength) {
+            for (std::size_t valueLength = 0; valueLength <= 17; ++valueLength) {
+                const std::string key(nameLength, 'k');
+                const std::string value(valueLength, 'v');
+                const std::string file = "[S]" + std::string(end.empty() ? "\n" : end) + " " + key +
+                                         " = " + value + " " + end;
+                SCOPED_TRACE(::testing::PrintToString(file));
+                ProfileDocument document(file);
+                EXPECT_EQ(document.find("S", key), value);
+                EXPECT_EQ(document.find("S", key + "k"), std::nullopt);
+                document.write("S", key, "w");
+                // An empty value is written right after the "=".
+                const std::size_t at = file.find('=') + (value.empty() ? 1 : 2);
+                EXPECT_EQ(document.bytes(),
+                          file.substr(0, at) + "w" + file.substr(at + value.size()));
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -241,6 +243,18 @@ TEST_P(ProfileWriteThenRead, ReadsWhatWasWritten) {
         for (const Read& read : c.reads) {
             SCOPED_TRACE("before commit: [" + read.section + "] " + read.key);
             ExpectAnswer(profile.read(read.section, read.key, "?"), read.expected, read.wine);
+        }
+        // What a save records for a key it wrote last is what a read of the key gives.
+        for (std::size_t i = 0; i < c.writes.size(); ++i) {
+            const auto& write = c.writes[i];
+            const bool writtenAgain =
+                std::any_of(c.writes.begin() + static_cast<std::ptrdiff_t>(i) + 1, c.writes.end(),
+                            [&](const auto& later) { return later[1] == write[1]; });
+            if (!writtenAgain) {
+                SCOPED_TRACE("written: [" + write[0] + "] " + write[1]);
+                EXPECT_EQ(profile.findWritten(write[0], write[1], write[2]),
+                          profile.find(write[0], write[1]));
+            }
         }
         profile.commit();
     }
