@@ -429,21 +429,23 @@ std::pair<std::size_t, std::size_t> ProfileDocument::valueBytes(std::size_t equa
 }
 
 std::size_t ProfileDocument::findKey(OpenSection& section, std::string_view key) const {
-    // The key after the one of the last look-up, or that one again: no need to hash the name.
-    // Only the first key line of a name is ever found. (kNone + 1 is 0, the first key.)
-    for (const std::size_t number : {section.lastKey + 1, section.lastKey}) {
-        if (number < section.keyEquals.size() && section.keys.isFirst(number) &&
-            SameName(keyName(section.keyEquals[number]), key)) {
-            section.lastKey = number;
-            return number;
-        }
+    // The name of the last look-up again (a read, then a write of the key) is the same key.
+    if (section.lastKey != kNone && key == section.lastKeyName) {
+        return section.lastKey;
     }
-    const auto isName = [&](std::size_t number) {
-        return SameName(keyName(section.keyEquals[number]), key);
-    };
-    const std::size_t number = section.keys.find(FoldedHash(key), isName);
+    // The key after it (keys come in the file's order): no need to hash the name. Only the
+    // first key line of a name is ever found. (kNone + 1 is 0, the first key.)
+    std::size_t number = section.lastKey + 1;
+    if (number >= section.keyEquals.size() || !section.keys.isFirst(number) ||
+        !SameName(keyName(section.keyEquals[number]), key)) {
+        const auto isName = [&](std::size_t candidate) {
+            return SameName(keyName(section.keyEquals[candidate]), key);
+        };
+        number = section.keys.find(FoldedHash(key), isName);
+    }
     if (number != kNone) {
         section.lastKey = number;
+        section.lastKeyName.assign(key);
     }
     return number;
 }
@@ -495,12 +497,17 @@ void ProfileDocument::write(std::string_view section, std::string_view key,
         found = &created;
     }
     if (const std::size_t number = findKey(*found, key); number != kNone) {
+        const bool writtenBefore = !found->written.empty() && found->written[number] != kNone;
+        const auto [valueBegin, valueEnd] = valueBytes(found->keyEquals[number]);
+        if (!writtenBefore &&
+            std::string_view(original_).substr(valueBegin, valueEnd - valueBegin) == value) {
+            return;  // the line holds these very bytes: nothing to replace
+        }
         if (found->written.empty()) {
             found->written.assign(found->keyEquals.size(), kNone);
         }
         std::size_t& index = found->written[number];
         if (index == kNone) {
-            const auto [valueBegin, valueEnd] = valueBytes(found->keyEquals[number]);
             index = replaced_.size();
             replaced_.push_back({valueBegin, valueEnd, std::string()});
         }

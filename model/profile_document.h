@@ -132,7 +132,8 @@ private:
         // By key number: the first "=" of its line, from which its name and value are
         // found when it is looked up (no line break stands before the "=" in its line).
         std::vector<std::size_t> keyEquals;
-        std::size_t lastKey = kNone;  // the key number the last look-up found
+        std::size_t lastKey = kNone;  // the key number the last look-up found,
+        std::string lastKeyName;      // by the name it was asked for
         // By key number, the index in replaced_ of its written value, or kNone; empty
         // until the first write to one of the section's key lines.
         std::vector<std::size_t> written;

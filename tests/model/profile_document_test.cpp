@@ -56,6 +56,16 @@ INSTANTIATE_TEST_SUITE_P(
             "ValueWrittenVerbatim", "[S]\nK=1\n", {{"S", "K", " \"x\" "}}, "[S]\nK= \"x\" \n"},
         WriteCase{"KeyKeepsItsSpellingInTheFile", "[s]\nk=1\n", {{"S", "K", "2"}}, "[s]\nk=2\n"},
         WriteCase{"LastWriteWins", "[S]\nK=1\n", {{"S", "K", "2"}, {"S", "K", "3"}}, "[S]\nK=3\n"},
+        // A write of the bytes the line already holds replaces nothing; the writes after it
+        // still do, back to the first value as well.
+        WriteCase{"SameValueThenAnother",
+                  "[S]\nK= 1 \nL=\"2\"\n",
+                  {{"S", "K", "1"}, {"S", "L", "2"}, {"S", "K", "3"}},
+                  "[S]\nK= 3 \nL=2\n"},
+        WriteCase{"AnotherValueThenTheFirst",
+                  "[S]\nK=1\n",
+                  {{"S", "K", "2"}, {"S", "K", "1"}},
+                  "[S]\nK=1\n"},
         WriteCase{"NewKeyAfterLastKeyLine",
                   "[S]\r\nA=1\r\n; c\r\n\r\n[T]\r\nX=1\r\n",
                   {{"S", "B", "2"}, {"S", "C", "3"}},
