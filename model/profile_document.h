@@ -31,8 +31,8 @@ namespace jnx {
 // valid code page 932 or not, is kept as it was.
 //
 // Cost: the bytes are parsed once into an index of the sections by name; the key lines of
-// a section are indexed by name, with where each one's name and value stand, when a read
-// or write first looks into it. A read or write then costs the same however many sections
+// a section are indexed by name, each by the place of its "=", when a read or write first
+// looks into it. A read or write then costs the same however many sections
 // and keys the file holds, and one that asks for the key after the one asked before (the
 // common case: keys are read and written in the file's order) finds it without hashing.
 // The bytes after the writes are the file's own with every write spliced in.
