@@ -11,6 +11,12 @@
 # and an unchanged recipe is never built twice. A build takes about 17 minutes on 2 cores.
 # Programs use it through <folder>/lib/cmake/Qt6/qt.toolchain.cmake.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$ROOT/scripts/apt_sources.sh"
+
+# The folder is this script's only output: every message, its own and those of the tools
+# it runs (apt, the package installs, the build), goes to stderr, because callers take
+# the standard output as the folder's name.
+exec 3>&1 1>&2
 
 CACHE=${JNX_QT_WIN_CACHE:-"${XDG_CACHE_HOME:-$HOME/.cache}/jnxenv/qt-win"}
 TRIPLET=x86_64-w64-mingw32
@@ -18,29 +24,24 @@ TRIPLET=x86_64-w64-mingw32
 ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev dpkg-dev xz-utils \
     perl python3
 
-# Debian's source entries, for apt's source tooling: added next to the binary entries of
-# the machine's own release when the machine has none.
+# Debian's source entries, for apt's source tooling: when the machine has none, one beside
+# each of its binary entries that offers the installed Qt, at the same address (a mirror or
+# a proxy included), for the same suites, with the same keyring.
 ensure_source_entries() {
-    if grep -rqs -e '^deb-src' -e '^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    if has_source_entries; then
         return
     fi
-    local codename
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-    echo "Adding Debian's source entries for $codename"
-    as_root tee /etc/apt/sources.list.d/jnxenv-sources.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $codename $codename-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: $codename-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    local uris
+    uris=$(apt-cache policy qt6-base-dev | awk '$2 ~ /:\/\// { print $2 }' | sort -u)
+    local entries
+    entries=$(deb_src_entries $uris)
+    if [ -z "$entries" ]; then
+        echo "apt has no entry that offers qt6-base-dev; add a deb-src entry for it" >&2
+        exit 1
+    fi
+    echo "Adding source entries beside apt's binary entries: $(echo $uris)" >&2
+    printf '%s\n' "$entries" | as_root tee "$APT_ETC/sources.list.d/jnxenv-sources.sources" >/dev/null
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
 }
 
 QT_DEB_VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev)
@@ -61,7 +62,7 @@ KEY=$(printf '%s\n' "$RECIPE" "$QT_DEB_VERSION" "$GXX_VERSION" "${CONFIGURE_OPTI
 PREFIX="$CACHE/qt-${QT_DEB_VERSION%%+*}-$KEY"
 
 if [ -e "$PREFIX/.complete" ]; then
-    echo "$PREFIX"
+    echo "$PREFIX" >&3
     exit 0
 fi
 
@@ -129,4 +130,4 @@ EOF
 )
 
 printf '%s\n' "$QT_DEB_VERSION" "${CONFIGURE_OPTIONS[@]}" >"$PREFIX/.complete"
-echo "$PREFIX"
+echo "$PREFIX" >&3
