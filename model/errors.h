@@ -50,6 +50,13 @@ public:
     explicit WriteError(const std::string& path);
 };
 
+// The settings file could not be read at all (it is too large to hold in memory, say):
+// "<path> を読み込めません". The path begins the message.
+class ReadError : public Error {
+public:
+    explicit ReadError(const std::string& path);
+};
+
 // A value that a save must not write, because it holds CR, LF or NUL: in the file it would
 // start lines of its own (keys or sections the betting tool would read) or be cut short.
 // The message names the key: "[<section>] <key> に改行か NUL を含む値は書き込めません".

@@ -58,6 +58,9 @@ public:
     // pair of quotes dropped, cut at a NUL and to kMaxValueLength bytes.
     static Text asRead(std::string_view value);
 
+    // The file's bytes as they were given, before any write.
+    [[nodiscard]] const std::string& original() const { return original_; }
+
     // The file's bytes with every write applied.
     [[nodiscard]] std::string bytes() const;
 

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "text.h"
 
 namespace jnx {
+
+class ProfileDocument;
 
 // Access to one profile ("INI") file in code page 932, alive for one load or one save.
 //
@@ -73,6 +77,51 @@ private:
     std::string path_;
     std::unique_ptr<State> state_;
 };
+
+// One value a save writes.
+struct ProfileWrite {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
+
+// Works out a save's writes from the file as it is: given the file's contents as read once
+// they had settled (no sections at all when there is no file), it gives the writes to make,
+// in order. A save calls it again, from scratch, whenever the file changed before the writes
+// could be put in place.
+using SavePlan = std::function<std::vector<ProfileWrite>(ProfileDocument& file)>;
+
+// How a save waits for a file that another program is writing.
+struct SettleTimes {
+    // The file counts as settled once it has not changed for this long.
+    std::chrono::milliseconds quiet{20};
+    // Past this, the save gives up.
+    std::chrono::milliseconds limit{2000};
+};
+
+// The settle times saves use; tests shorten them.
+SettleTimes& SaveSettleTimes();
+
+// Saves into a profile file that another program (the betting tool) may be rewriting at
+// the same moment: that program empties the file and writes it again, so what is read must
+// be a file that has stopped changing, and what is put in place must replace only the file
+// that was read.
+//
+// 1. The file is read once it has settled: it has not changed for SaveSettleTimes().quiet,
+//    and it is the same file, of the same size and modification time, before and after the
+//    read.
+// 2. `plan` gives the writes; when there are none the file is not touched at all.
+// 3. The writes go into a new file beside it (on Windows, through the profile functions,
+//    into a copy of it), which is flushed and then renamed over it in one step, as
+//    ProfileFile::commit() does; but only while the file is still the one read (same
+//    identity, size and modification time, checked right before the rename). Otherwise the
+//    new file is dropped and the save goes back to step 1.
+//
+// Gives, write by write, what a read of the key gives back now. Throws WriteError
+// ("<path> に書き込めません") when the file does not settle within SaveSettleTimes().limit,
+// cannot be read or written, or may not be written by this user; the file is then left as
+// it was (or as the other program left it).
+std::vector<std::optional<Text>> SaveProfile(const std::string& path, const SavePlan& plan);
 
 // The whole file as it is now, in one read, for a caller that parses it itself (a
 // ProfileDocument reads it as the profile functions do); none when it is missing or cannot be

@@ -9,16 +9,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <optional>
+#include <random>
+#include <stdexcept>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "errors.h"
 #include "profile_document.h"
 #include "profile_file.h"
+#include "profile_save_platform.h"
 #include "temporary_name.h"
 
 namespace jnx {
@@ -158,16 +164,29 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
     ::closedir(entries);
 }
 
-// Locks a temporary file just made, waiting while a remover looks at it; false when the
-// name no longer leads to it (a remover took it for a leftover: only one that cannot see
-// this process does, from another process id namespace).
+// How long a save waits for the lock of a temporary file it has just made while a remover
+// of leftovers holds it (a remover holds it for a moment only).
+constexpr auto kLockWait = std::chrono::seconds(1);
+
+// Locks a temporary file just made, waiting (a bounded time) while a remover looks at it;
+// false when the name no longer leads to it (a remover took it for a leftover: only one
+// that cannot see this process does, from another process id namespace) or the lock stays
+// taken.
 bool LockNewTemporary(int fd, const std::string& name) {
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    const auto giveUp = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK) {
             // No locks on this file system: no remover can lock the file either, and so
             // none removes it.
             return true;
         }
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     struct stat opened {};
     struct stat named {};
@@ -175,16 +194,33 @@ bool LockNewTemporary(int fd, const std::string& name) {
            IsSameFile(opened, named);
 }
 
-std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target) {
+// A number for a temporary file's name that others cannot guess, so that names planted
+// in a folder others may write (symbolic links, say) cannot block the save.
+unsigned RandomNameNumber() {
+    static std::mt19937 generator{std::random_device{}()};
+    return std::uniform_int_distribution<unsigned>{1, 0x7FFFFFFF}(generator);
+}
+
+// Why no temporary file could be made.
+enum class CreateFailure { None, FolderNotWritable, Other };
+
+// Makes and locks a new temporary file beside `target`, readable and writable by its owner
+// only, so that nobody else can open it before the caller gives it its mode.
+std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target, CreateFailure& failure) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const std::string stem =
         TemporaryPrefix(target.filename().string()).append(std::to_string(::getpid()));
+    failure = CreateFailure::Other;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = (folder / (stem + "-" + std::to_string(attempt))).string();
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const std::string name =
+            (folder / (stem + "-" + std::to_string(RandomNameNumber()))).string();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) {
                 continue;
+            }
+            if (errno == EACCES || errno == EPERM) {
+                failure = CreateFailure::FolderNotWritable;
             }
             break;
         }
@@ -195,13 +231,22 @@ std::optional<TemporaryFile> CreateTemporaryBeside(const fs::path& target) {
             break;
         }
         if (LockNewTemporary(lockFd, name)) {
+            failure = CreateFailure::None;
             return std::optional<TemporaryFile>(std::in_place, fd, lockFd, name);
         }
-        // The name is no longer ours: try the next one and leave it alone.
+        // The name is no longer ours, or its lock stays taken: try the next one and leave
+        // it alone.
         ::close(fd);
         ::close(lockFd);
     }
     return std::nullopt;
+}
+
+// The mode a new file gets: read and write for everyone, less the process's umask.
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -242,6 +287,41 @@ bool WritePieces(int fd, const std::vector<std::string_view>& pieces) {
     return WriteAll(fd, buffer);
 }
 
+// Gives a temporary file the settings file's owner (where we may: as root) and permission
+// bits, or those of a new file when there is none, and writes and flushes the bytes.
+// `filled`, when given, gets the file's status once it is written.
+bool FillTemporary(TemporaryFile& temporary, const struct stat* existing,
+                   const std::vector<std::string_view>& pieces, struct stat* filled = nullptr) {
+    mode_t mode = NewFileMode();
+    if (existing != nullptr) {
+        [[maybe_unused]] const int ignored =
+            ::fchown(temporary.fd(), existing->st_uid, existing->st_gid);
+        mode = existing->st_mode & 07777;
+    }
+    return ::fchmod(temporary.fd(), mode) == 0 && WritePieces(temporary.fd(), pieces) &&
+           ::fsync(temporary.fd()) == 0 &&
+           (filled == nullptr || ::fstat(temporary.fd(), filled) == 0) && temporary.closeFd();
+}
+
+// Makes the rename of a file into `target`'s folder durable. The file is already replaced,
+// so a failure here changes nothing the user could act on.
+void FlushFolderOf(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+// Whether the running user may write the existing file: its permission bits allow it, and
+// at least one write bit is set at all (a file nobody may write is read-only, even to root,
+// as a read-only file is on Windows).
+bool MayWrite(const fs::path& target, const struct stat& existing) {
+    return (existing.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // Replaces the file's contents in one step; false when anything failed, in which case
 // the file is as it was and no temporary file remains.
 bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& pieces) {
@@ -249,21 +329,12 @@ bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& 
     RemoveLeftoverTemporaries(target);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
-
-    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target);
-    if (!temporary) {
+    if (exists && !MayWrite(target, existing)) {
         return false;
     }
-    if (exists) {
-        // Keep the owner where we may (as root) and the permission bits always.
-        [[maybe_unused]] const int ignored =
-            ::fchown(temporary->fd(), existing.st_uid, existing.st_gid);
-        if (::fchmod(temporary->fd(), existing.st_mode & 07777) != 0) {
-            return false;
-        }
-    }
-    if (!WritePieces(temporary->fd(), pieces) || ::fsync(temporary->fd()) != 0 ||
-        !temporary->closeFd()) {
+    CreateFailure failure = CreateFailure::None;
+    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
+    if (!temporary || !FillTemporary(*temporary, exists ? &existing : nullptr, pieces)) {
         return false;
     }
     if (const auto& hook = ReplaceHookSlot(); hook && !hook(temporary->path())) {
@@ -273,19 +344,60 @@ bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& 
         return false;
     }
     temporary->keep();
-
-    // Make the rename itself durable; the file is already replaced, so a failure here
-    // changes nothing the user could act on.
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    FlushFolderOf(target);
     return true;
 }
 
-enum class ReadResult { Read, Missing, Failed };
+enum class ReadResult { Read, Missing, Failed, TooLarge };
+
+// Whether `bytes` can be made to hold `size` bytes: a file larger than memory (a sparse
+// file of many gigabytes, say) cannot be read whole.
+bool Reserve(std::string& bytes, std::size_t size) {
+    try {
+        bytes.resize(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    bytes.clear();
+    bytes.shrink_to_fit();
+    return false;
+}
+
+// Reads the whole of an opened regular file, whose status `info` gives, into `bytes`; false
+// when it cannot be read or is too large to hold (`tooLarge` then says so).
+bool ReadOpened(int fd, const struct stat& info, std::string& bytes, bool* tooLarge = nullptr) {
+    // One byte more than the file holds, so that the end shows without growing.
+    if (!Reserve(bytes, static_cast<std::size_t>(info.st_size) + 1)) {
+        if (tooLarge != nullptr) {
+            *tooLarge = true;
+        }
+        return false;
+    }
+    std::size_t size = 0;
+    for (;;) {
+        if (size == bytes.size() && !Reserve(bytes, size + 65536)) {  // the file grew
+            if (tooLarge != nullptr) {
+                *tooLarge = true;
+            }
+            return false;
+        }
+        const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            bytes.clear();
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    bytes.resize(size);
+    return true;
+}
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     // Without O_NONBLOCK a named pipe at the path would wait for a writer.
@@ -295,30 +407,10 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     }
     struct stat info {};
     ReadResult result = ReadResult::Read;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        result = ReadResult::Failed;
-    } else {
-        // One byte more than the file holds, so that the end shows without growing.
-        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-        std::size_t size = 0;
-        for (;;) {
-            if (size == bytes.size()) {
-                bytes.resize(size + 65536);  // the file grew while we read it
-            }
-            const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got < 0) {
-                result = ReadResult::Failed;
-                break;
-            }
-            if (got == 0) {
-                break;
-            }
-            size += static_cast<std::size_t>(got);
-        }
-        bytes.resize(size);
+    bool tooLarge = false;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !ReadOpened(fd, info, bytes, &tooLarge)) {
+        result = tooLarge ? ReadResult::TooLarge : ReadResult::Failed;
     }
     ::close(fd);
     return result;
@@ -347,6 +439,8 @@ ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), state_(new 
         case ReadResult::Failed:
             state_->unreadable = true;
             break;
+        case ReadResult::TooLarge:
+            throw ReadError(path_);
     }
 }
 
@@ -389,5 +483,151 @@ std::optional<std::string> ReadProfileBytes(const std::string& path) {
     }
     return bytes;
 }
+
+namespace platform {
+
+namespace {
+
+FileVersion VersionFromStat(const struct stat& info) {
+    constexpr std::int64_t kNanosPerSecond = 1000000000;
+    FileVersion version;
+    version.exists = true;
+    version.volume = static_cast<std::uint64_t>(info.st_dev);
+    version.file = static_cast<std::uint64_t>(info.st_ino);
+    version.size = static_cast<std::uint64_t>(info.st_size);
+    version.modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNanosPerSecond + info.st_mtim.tv_nsec;
+    version.changed =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNanosPerSecond + info.st_ctim.tv_nsec;
+    return version;
+}
+
+// Writes the whole file back into itself through one descriptor, for a folder in which no
+// temporary file can be made: no longer all or nothing, but the file is the one read.
+Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
+                     const std::vector<std::string_view>& pieces, FileVersion& written) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return Outcome::Failed;
+    }
+    Outcome outcome = Outcome::Failed;
+    struct stat opened {};
+    off_t size = 0;
+    for (const std::string_view piece : pieces) {
+        size += static_cast<off_t>(piece.size());
+    }
+    if (::fstat(fd, &opened) != 0) {
+        outcome = Outcome::Failed;
+    } else if (VersionFromStat(opened) != read) {
+        outcome = Outcome::Changed;
+    } else if (const auto& hook = ReplaceHookSlot(); hook && !hook(target.string())) {
+        outcome = Outcome::Failed;
+    } else if (WritePieces(fd, pieces) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 &&
+               ::fstat(fd, &opened) == 0) {
+        written = VersionFromStat(opened);
+        outcome = Outcome::Done;
+    }
+    if (::close(fd) != 0 && outcome == Outcome::Done) {
+        outcome = Outcome::Failed;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+std::string SaveTarget(const std::string& path) {
+    return ResolveLinks(fs::path(path)).string();
+}
+
+std::optional<FileVersion> VersionOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return FileVersion{};
+        }
+        return std::nullopt;
+    }
+    return VersionFromStat(info);
+}
+
+std::int64_t FileClockNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes) {
+    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? Outcome::Changed : Outcome::Failed;
+    }
+    struct stat before {};
+    struct stat after {};
+    Outcome outcome = Outcome::Changed;
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        outcome = Outcome::Failed;
+    } else if (VersionFromStat(before) == expected) {
+        if (!ReadOpened(fd, before, bytes)) {
+            outcome = Outcome::Failed;
+        } else if (::fstat(fd, &after) == 0 && VersionFromStat(after) == expected &&
+                   VersionOf(path) == expected) {
+            outcome = Outcome::Done;
+        }
+    }
+    ::close(fd);
+    return outcome;
+}
+
+Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
+                  const std::vector<ProfileWrite>& writes,
+                  std::vector<std::optional<Text>>& readBack, FileVersion& written) {
+    for (const ProfileWrite& write : writes) {
+        document.write(write.section, write.key, write.value);
+        // The document answers a read from what was written to it.
+        readBack.push_back(ProfileDocument::asRead(write.value));
+    }
+    const fs::path target(path);
+    struct stat existing {};
+    if (read.exists) {
+        if (::stat(target.c_str(), &existing) != 0 || VersionFromStat(existing) != read) {
+            return Outcome::Changed;
+        }
+        if (!MayWrite(target, existing)) {
+            return Outcome::Failed;
+        }
+    }
+    RemoveLeftoverTemporaries(target);
+    CreateFailure failure = CreateFailure::None;
+    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
+    if (!temporary) {
+        // A file the user may write in a folder the user may not: written in place, as the
+        // profile functions would write it.
+        return failure == CreateFailure::FolderNotWritable && read.exists
+                   ? WriteInPlace(target, read, document.pieces(), written)
+                   : Outcome::Failed;
+    }
+    struct stat filled {};
+    if (!FillTemporary(*temporary, read.exists ? &existing : nullptr, document.pieces(), &filled)) {
+        return Outcome::Failed;
+    }
+    if (const auto& hook = ReplaceHookSlot(); hook && !hook(temporary->path())) {
+        return Outcome::Failed;
+    }
+    // The file read, and only that, is replaced: a write of the other program's since the
+    // read sends the save back to read it again.
+    if (VersionOf(path) != read) {
+        return Outcome::Changed;
+    }
+    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
+        return Outcome::Failed;
+    }
+    temporary->keep();
+    FlushFolderOf(target);
+    written = VersionFromStat(filled);
+    return Outcome::Done;
+}
+
+}  // namespace platform
 
 }  // namespace jnx

@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +18,9 @@
 
 #include "cp932.h"
 #include "errors.h"
+#include "profile_document.h"
 #include "profile_file.h"
+#include "profile_save_platform.h"
 #include "temporary_name.h"
 
 namespace jnx {
@@ -257,6 +261,70 @@ bool PutInPlace(const std::wstring& file, const std::wstring& copy) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// Opened to be looked at and read, never holding up another program's write, rename or
+// removal of the file.
+HANDLE OpenShared(const std::wstring& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The whole of an opened file; none when it cannot be read.
+std::optional<std::string> ReadHandle(HANDLE file) {
+    std::string bytes;
+    constexpr DWORD kChunk = 65536;
+    for (;;) {
+        const std::size_t size = bytes.size();
+        try {
+            bytes.resize(size + kChunk);
+        } catch (const std::exception&) {
+            return std::nullopt;  // larger than memory
+        }
+        DWORD got = 0;
+        if (!ReadFile(file, bytes.data() + size, kChunk, &got, nullptr)) {
+            return std::nullopt;
+        }
+        bytes.resize(size + got);
+        if (got == 0) {
+            return bytes;
+        }
+    }
+}
+
+// Removes a copy, whatever it holds, and forgets its name. Never throws.
+void DiscardCopy(std::string& copy, std::wstring& wideCopy) noexcept {
+    if (copy.empty()) {
+        return;
+    }
+    // Nothing of the copy may stay in the profile cache, to be written back later.
+    Flush(copy);
+    const Handle file(
+        OpenForRemoval(wideCopy, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    DWORD attributes = 0;
+    if (file.valid() && IsRegularFile(file.get(), attributes)) {
+        RemoveOpenedFile(file.get(), attributes);
+    }
+    copy.clear();
+    wideCopy.clear();
+}
+
+// A copy being written for a save: removed when it goes, unless it was put in place.
+struct PendingCopy {
+    std::string path;
+    std::wstring wide;
+
+    PendingCopy() = default;
+    ~PendingCopy() { DiscardCopy(path, wide); }
+    PendingCopy(const PendingCopy&) = delete;
+    PendingCopy& operator=(const PendingCopy&) = delete;
+    PendingCopy(PendingCopy&&) = delete;
+    PendingCopy& operator=(PendingCopy&&) = delete;
+
+    void putInPlace() {
+        path.clear();
+        wide.clear();
+    }
+};
+
 }  // namespace
 
 struct ProfileFile::State {
@@ -267,21 +335,7 @@ struct ProfileFile::State {
     bool failed = false;  // a write or a commit failed: what was written is lost
 
     // Removes the copy, whatever it holds. Never throws.
-    void discardCopy() noexcept {
-        if (copy.empty()) {
-            return;
-        }
-        // Nothing of the copy may stay in the profile cache, to be written back later.
-        Flush(copy);
-        const Handle file(
-            OpenForRemoval(wideCopy, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-        DWORD attributes = 0;
-        if (file.valid() && IsRegularFile(file.get(), attributes)) {
-            RemoveOpenedFile(file.get(), attributes);
-        }
-        copy.clear();
-        wideCopy.clear();
-    }
+    void discardCopy() noexcept { DiscardCopy(copy, wideCopy); }
 
     // The file reads and writes go to.
     [[nodiscard]] const std::string& target(const std::string& path) const {
@@ -322,10 +376,12 @@ Text ProfileFile::read(std::string_view section, std::string_view key,
 }
 
 // The profile functions give a missing key's default back and tell nothing else; a value
-// that is there reads the same whatever the default, and no value equals both of two.
+// that is there reads the same whatever the default, and no value equals both of two. A
+// default no settings value holds answers most keys in one read.
 std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
-    Text value = read(section, key, "0");
-    if (value == "0" && read(section, key, "1") == "1") {
+    constexpr std::string_view kUnlikely = "\x01";
+    Text value = read(section, key, kUnlikely);
+    if (value == kUnlikely && read(section, key, "\x02") == "\x02") {
         return std::nullopt;
     }
     return value;
@@ -391,26 +447,221 @@ std::optional<std::string> ReadProfileBytes(const std::string& path) {
     if (!wide) {
         return std::nullopt;
     }
-    const Handle file(CreateFileW(wide->c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const Handle file(OpenShared(*wide, GENERIC_READ));
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
         return std::nullopt;
     }
-    std::string bytes;
-    constexpr DWORD kChunk = 65536;
-    for (;;) {
-        const std::size_t size = bytes.size();
-        bytes.resize(size + kChunk);
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + size, kChunk, &got, nullptr)) {
-            return std::nullopt;
-        }
-        bytes.resize(size + got);
-        if (got == 0) {
-            return bytes;
+    return ReadHandle(file.get());
+}
+
+namespace platform {
+
+namespace {
+
+// 100-nanosecond intervals from 1601 to 1970, the epochs of file times and of Unix times.
+constexpr std::int64_t kEpochDifference = 116444736000000000LL;
+
+std::int64_t Nanoseconds(const FILETIME& time) {
+    const std::int64_t ticks = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    return (ticks - kEpochDifference) * 100;
+}
+
+std::optional<FileVersion> VersionOfHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) {
+        return std::nullopt;
+    }
+    FileVersion version;
+    version.exists = true;
+    version.volume = info.dwVolumeSerialNumber;
+    version.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    version.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    version.modified = Nanoseconds(info.ftLastWriteTime);
+    return version;
+}
+
+// Whether the file may be written by this user: not read-only, and opened for writing
+// when asked. A file another program holds without sharing its writes is busy, not
+// refused: that program lets go in a moment.
+Outcome MayWrite(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return Outcome::Failed;
+    }
+    const Handle file(OpenShared(path, GENERIC_WRITE));
+    if (file.valid()) {
+        return Outcome::Done;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::Changed : Outcome::Failed;
+}
+
+// Writes into the file itself, as the profile functions do, for a folder in which no copy
+// can be made: no longer all or nothing.
+Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, const FileVersion& read,
+                     const std::vector<ProfileWrite>& writes,
+                     std::vector<std::optional<Text>>& readBack, FileVersion& written) {
+    if (VersionOf(path) != read) {
+        return Outcome::Changed;
+    }
+    if (const auto& hook = ReplaceHookSlot(); hook && !hook(path)) {
+        return Outcome::Failed;
+    }
+    ProfileFile direct(path);
+    for (const ProfileWrite& write : writes) {
+        if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
+                                        std::string(write.key).c_str(),
+                                        std::string(write.value).c_str(), path.c_str())) {
+            return Outcome::Failed;
         }
     }
+    Flush(path);
+    for (const ProfileWrite& write : writes) {
+        readBack.push_back(direct.find(write.section, write.key));
+    }
+    if (!FlushToDisk(widePath)) {
+        return Outcome::Failed;
+    }
+    written = VersionOf(path).value_or(FileVersion{});
+    return Outcome::Done;
 }
+
+}  // namespace
+
+std::string SaveTarget(const std::string& path) {
+    return path;
+}
+
+std::optional<FileVersion> VersionOf(const std::string& path) {
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
+        return std::nullopt;
+    }
+    const Handle file(OpenShared(*wide, FILE_READ_ATTRIBUTES));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return FileVersion{};
+        }
+        return std::nullopt;
+    }
+    return VersionOfHandle(file.get());
+}
+
+std::int64_t FileClockNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Nanoseconds(now);
+}
+
+Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes) {
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
+        return Outcome::Failed;
+    }
+    const Handle file(OpenShared(*wide, GENERIC_READ));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION ? Outcome::Changed
+                                                                                 : Outcome::Failed;
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return Outcome::Failed;
+    }
+    if (VersionOfHandle(file.get()) != expected) {
+        return Outcome::Changed;
+    }
+    std::optional<std::string> read = ReadHandle(file.get());
+    if (!read) {
+        return Outcome::Failed;
+    }
+    if (VersionOfHandle(file.get()) != expected || VersionOf(path) != expected) {
+        return Outcome::Changed;
+    }
+    bytes = std::move(*read);
+    return Outcome::Done;
+}
+
+Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
+                  const std::vector<ProfileWrite>& writes,
+                  std::vector<std::optional<Text>>& readBack, FileVersion& written) {
+    const std::optional<std::wstring> widePath = Wide(path);
+    if (!widePath) {
+        return Outcome::Failed;
+    }
+    if (read.exists) {
+        if (const Outcome may = MayWrite(*widePath); may != Outcome::Done) {
+            return may;
+        }
+    }
+    const std::size_t nameStart = FileNameStart(path);
+    const std::string folder = nameStart == 0 ? std::string(".\\") : path.substr(0, nameStart);
+    const std::string fileName = path.substr(nameStart);
+    std::optional<std::string> made = CreateCopy(folder, fileName, *widePath);
+    if (!made) {
+        return GetLastError() == ERROR_ACCESS_DENIED && read.exists
+                   ? WriteInPlace(path, *widePath, read, writes, readBack, written)
+                   : Outcome::Failed;
+    }
+    PendingCopy copy;
+    copy.path = std::move(*made);
+    const std::optional<std::wstring> wideCopy = Wide(copy.path);
+    if (!wideCopy) {
+        return Outcome::Failed;
+    }
+    copy.wide = *wideCopy;
+    // The copy must hold the bytes the plan was made from; the file may have changed
+    // between the read and the copy.
+    {
+        const Handle copied(OpenShared(copy.wide, GENERIC_READ));
+        const std::optional<std::string> bytes =
+            copied.valid() ? ReadHandle(copied.get()) : std::nullopt;
+        if (!bytes) {
+            return Outcome::Failed;
+        }
+        if (*bytes != document.original()) {
+            return Outcome::Changed;
+        }
+    }
+    for (const ProfileWrite& write : writes) {
+        if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
+                                        std::string(write.key).c_str(),
+                                        std::string(write.value).c_str(), copy.path.c_str())) {
+            return Outcome::Failed;
+        }
+    }
+    {
+        // The profile functions may read a value back otherwise than it was written: ask
+        // them.
+        ProfileFile copied(copy.path);
+        for (const ProfileWrite& write : writes) {
+            readBack.push_back(copied.find(write.section, write.key));
+        }
+    }
+    Flush(copy.path);
+    RemoveLeftoverCopies(folder, fileName);
+    const auto& hook = ReplaceHookSlot();
+    if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
+        return Outcome::Failed;
+    }
+    // A rename keeps the file and its times: this is the version the file will have.
+    written = VersionOf(copy.path).value_or(FileVersion{});
+    // The file read, and only that, is replaced: a write of the other program's since the
+    // read sends the save back to read it again.
+    if (VersionOf(path) != read) {
+        return Outcome::Changed;
+    }
+    if (!MoveFileExW(copy.wide.c_str(), widePath->c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // Held open by another program without sharing its removal: it lets go in a moment.
+        const DWORD error = GetLastError();
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Outcome::Changed
+                                                                                : Outcome::Failed;
+    }
+    copy.putInPlace();
+    return Outcome::Done;
+}
+
+}  // namespace platform
 
 }  // namespace jnx

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "row_controls.h"
-#include "settings_file.h"
+#include "settings_keys.h"
 #include "settings_model.h"
 #include "text_controls.h"
 

@@ -263,7 +263,7 @@ void TQvEnv::FormCreate() {
     // whole load.
     setSettingsEnabled(false);
     const std::string path = settingsPath_();
-    ReadIni(model_, path, snapshot_);
+    sync_.load(path);
     setSettingsEnabled(true);
     fileWatch_->watch(QFile::decodeName(QByteArray::fromStdString(path)));
     pages_->Start();
@@ -275,9 +275,8 @@ void TQvEnv::followFile() {
     try {
         // The rows first: what the user has typed counts as changed from then on.
         pages_->StoreShownPage();
-        const RefreshResult result =
-            RefreshIni(model_, settingsPath_(), snapshot_,
-                       [this](const ModelPlace& place) { return pages_->isBusy(place); });
+        const RefreshResult result = sync_.refresh(
+            settingsPath_(), [this](const ModelPlace& place) { return pages_->isBusy(place); });
         pages_->ShowTaken(result.taken);
         waitingForFocus_ = result.passedBusy;
     } catch (const std::exception&) {
@@ -299,7 +298,7 @@ void TQvEnv::page3Click() {
 void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field) {
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         (rows_[r].*box)->setBytes("0");
-        snapshot_.mustWrite(pages_->groupOfRow(r), field);
+        sync_.markReset(pages_->groupOfRow(r), field);
     }
     pages_->Redisplay();
 }
@@ -312,17 +311,15 @@ void TQvEnv::Button1Click() {
     zeroColumn(&RowControls::PN, kBalanceField);
 }
 
-std::size_t TQvEnv::save() {
+void TQvEnv::save() {
     pages_->StoreShownPage();
-    return WriteIni(model_, settingsPath_(), snapshot_);
+    // The values kept from the file show at once. The save has succeeded: one that does
+    // not convert is shown as text, as a page fill keeps it, and reported to nobody.
+    pages_->ShowTaken(sync_.save(settingsPath_()));
 }
 
 void TQvEnv::Save1Click() {
-    if (save() > 0) {
-        // The values kept from the file show at once. The save has succeeded: one that does
-        // not convert is shown as text, as a page fill keeps it, and reported to nobody.
-        pages_->UpDatePage(FillErrors::Keep);
-    }
+    save();
 }
 
 void TQvEnv::SaveEndClick() {

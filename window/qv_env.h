@@ -15,9 +15,9 @@
 #include "file_watch.h"
 #include "page_transfer.h"
 #include "row_controls.h"
-#include "settings_file.h"
 #include "settings_model.h"
 #include "settings_path.h"
+#include "settings_sync.h"
 #include "text_controls.h"
 
 namespace jnx {
@@ -119,15 +119,16 @@ private:
     // Sets one text box of every row to "0" and stores and shows the page again; the
     // next save writes those zeros whatever the file holds by then.
     void zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field);
-    // Stores the page shown and writes the file; gives the number of values kept from it.
-    std::size_t save();
+    // Stores the page shown and writes what the user changed into the file; the rows show
+    // the values the file kept.
+    void save();
     void chooseFolder(const Text& folder, Cp932LineEdit* box);
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order
     bool shown_ = false;
     SettingsModel model_;
-    SettingsSnapshot snapshot_;  // the file as last loaded or saved
+    SettingsSync sync_{model_};  // what the file held when last loaded, saved or followed
     std::array<RowControls, layout::kRowCount> rows_;
     std::unique_ptr<PageTransfer> pages_;
     FileWatch* fileWatch_ = nullptr;

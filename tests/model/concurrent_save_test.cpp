@@ -12,6 +12,7 @@
 
 #include "errors.h"
 #include "settings_file.h"
+#include "settings_sync.h"
 #include "test_files.h"
 #include "test_models.h"
 
@@ -22,7 +23,7 @@ class ConcurrentSave : public ::testing::Test {
 protected:
     void SetUp() override {
         test::WriteBytes(path_, test::ReadBytes(test::SampleSettingsPath()));
-        ReadIni(model_, path_, snapshot_);
+        sync_.load(path_);
     }
 
     // Another program's write, through the profile functions as the betting tool does.
@@ -43,11 +44,12 @@ protected:
         test::WriteBytes(path_, bytes);
     }
 
-    std::size_t save() { return WriteIni(model_, path_, snapshot_); }
+    // A save; gives the number of values kept from the file.
+    std::size_t save() { return sync_.save(path_).size(); }
 
     // A refresh with no control busy, or with the given keys' controls busy.
     RefreshResult refresh(const std::vector<ModelPlace>& busy = {}) {
-        return RefreshIni(model_, path_, snapshot_, [&busy](const ModelPlace& place) {
+        return sync_.refresh(path_, [&busy](const ModelPlace& place) {
             return std::find(busy.begin(), busy.end(), place) != busy.end();
         });
     }
@@ -55,7 +57,7 @@ protected:
     test::TempDir dir_;
     std::string path_ = dir_.file("Jnx.ini");
     SettingsModel model_;
-    SettingsSnapshot snapshot_;
+    SettingsSync sync_{model_};
 };
 
 TEST_F(ConcurrentSave, OtherProgramsChangesSurviveTheUsersEdit) {
@@ -86,7 +88,7 @@ TEST_F(ConcurrentSave, ResetsAreWrittenEvenOverAnUnchangedText) {
     otherProgramWrites("Group3", "Total", "4000");
     for (const std::size_t g : {0U, 3U}) {
         model_.group(g).fields[kTotalField] = "0";
-        snapshot_.mustWrite(g, kTotalField);
+        sync_.markReset(g, kTotalField);
     }
     EXPECT_EQ(save(), 0U);
     EXPECT_EQ(inFile("Group0", "Total"), "0");
@@ -97,9 +99,9 @@ TEST_F(ConcurrentSave, ResetsAreWrittenEvenOverAnUnchangedText) {
 TEST_F(ConcurrentSave, MustWriteRefusesFieldsThatDoNotExist) {
     otherProgramWrites("Group1", "Active", "False");
     otherProgramWrites("Dir", "BetAutoRead", "E:\\");
-    EXPECT_THROW(snapshot_.mustWrite(0, kFieldCount), std::out_of_range);
-    EXPECT_THROW(snapshot_.mustWrite(kGroupCount - 1, kFieldCount), std::out_of_range);
-    EXPECT_THROW(snapshot_.mustWrite(kGroupCount, 0), std::out_of_range);
+    EXPECT_THROW(sync_.markReset(0, kFieldCount), std::out_of_range);
+    EXPECT_THROW(sync_.markReset(kGroupCount - 1, kFieldCount), std::out_of_range);
+    EXPECT_THROW(sync_.markReset(kGroupCount, 0), std::out_of_range);
     EXPECT_EQ(save(), 2U);
     EXPECT_EQ(inFile("Group1", "Active"), "False");
     EXPECT_EQ(inFile("Dir", "BetAutoRead"), "E:\\");
@@ -129,30 +131,34 @@ TEST_F(ConcurrentSave, KeptValuesLoadAsALoadWould) {
 }
 
 TEST(ConcurrentSaveBytes, WithoutAnotherWriterTheFileGetsTheSameBytes) {
-    // The same edits saved by the plain save and by the guarded one, on two copies.
+    // The same edits saved by the plain save and by the guarded one, on two copies of a file
+    // that holds every value as a save writes it (the guarded save leaves a value it does
+    // not write as it is, "true" say, where the plain one writes "False").
     test::TempDir dir;
     const std::string plain = dir.file("plain.ini");
     const std::string guarded = dir.file("guarded.ini");
-    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
-    test::WriteBytes(plain, sample);
-    test::WriteBytes(guarded, sample);
+    SettingsModel sample;
+    ReadIni(sample, test::SampleSettingsPath());
+    test::WriteBytes(plain, test::ReadBytes(test::SampleSettingsPath()));
+    WriteIni(sample, plain);
+    test::WriteBytes(guarded, test::ReadBytes(plain));
 
     SettingsModel model;
-    SettingsSnapshot snapshot;
-    ReadIni(model, guarded, snapshot);
+    SettingsSync sync(model);
+    sync.load(guarded);
     model.group(0).fields[kTypeField] = test::kWakuren;
     model.group(9).fields[kCourseField] = test::kKokura;
     model.group(12).fields[kStepField] = "\"quoted\"";
     model.group(35).active = !model.group(35).active;
     model.betAutoReadFolder = "E:\\";
-    snapshot.mustWrite(20, kBalanceField);
+    sync.markReset(20, kBalanceField);
 
     WriteIni(static_cast<const SettingsModel&>(model), plain);
-    EXPECT_EQ(WriteIni(model, guarded, snapshot), 0U);
+    EXPECT_TRUE(sync.save(guarded).empty());
     EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
-    // And once more, now that the snapshot holds what was written.
+    // And once more, now that the bases are what was written.
     WriteIni(static_cast<const SettingsModel&>(model), plain);
-    EXPECT_EQ(WriteIni(model, guarded, snapshot), 0U);
+    EXPECT_TRUE(sync.save(guarded).empty());
     EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
 }
 
@@ -172,15 +178,15 @@ TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorSnapshot) {
     const std::string path = dir.file("Jnx.ini");
     test::WriteBytes(path, test::ReadBytes(test::SampleSettingsPath()));
     SettingsModel model;
-    SettingsSnapshot snapshot;
-    ReadIni(model, path, snapshot);
+    SettingsSync sync(model);
+    sync.load(path);
     test::OtherProgramWrites(path, "Group3", "Total", "1");
     const SettingsModel before = model;
     const std::string unwritable = dir.file("missing/Jnx.ini");
-    EXPECT_THROW(WriteIni(model, unwritable, snapshot), WriteError);
+    EXPECT_THROW(sync.save(unwritable), WriteError);
     EXPECT_EQ(model, before);
-    // The snapshot still tells the other program's change apart.
-    EXPECT_EQ(WriteIni(model, path, snapshot), 1U);
+    // The bases still tell the other program's change apart.
+    EXPECT_EQ(sync.save(path).size(), 1U);
 }
 
 ModelPlace FieldOf(std::size_t group, std::size_t field) {
@@ -275,7 +281,7 @@ TEST_F(ConcurrentSave, AGoneKeyOrFileChangesNothing) {
 
 TEST_F(ConcurrentSave, ResetValuesAreNotRefreshed) {
     model_.group(3).fields[kTotalField] = "0";
-    snapshot_.mustWrite(3, kTotalField);
+    sync_.markReset(3, kTotalField);
     otherProgramWrites("Group3", "Total", "4000");
     EXPECT_TRUE(refresh().taken.empty());
     EXPECT_EQ(save(), 0U);

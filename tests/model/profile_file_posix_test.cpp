@@ -131,6 +131,20 @@ std::string TemporaryName(pid_t pid, int n) {
     return ".Jnx.ini.tmp-" + std::to_string(pid) + "-" + std::to_string(n);
 }
 
+// The names in the folder of temporary files that a save by process `pid` made: their last
+// part is a number others cannot guess.
+std::vector<std::string> TemporariesOf(const fs::path& folder, pid_t pid) {
+    const std::string prefix = ".Jnx.ini.tmp-" + std::to_string(pid) + "-";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 // The id of a process that has ended.
 pid_t EndedProcess() {
     const pid_t child = ::fork();
@@ -186,7 +200,9 @@ TEST(ProfileFileLeftovers, TemporaryOfAKilledSaveGoesWithTheNextSave) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    ASSERT_EQ(test::ListFolder(dir.path()), Lines({"Jnx.ini", TemporaryName(child, 0)}));
+    const std::vector<std::string> left = TemporariesOf(dir.path(), child);
+    ASSERT_EQ(left.size(), 1U);
+    ASSERT_EQ(test::ListFolder(dir.path()), Lines({"Jnx.ini", left[0]}));
     EXPECT_EQ(test::ReadBytes(path), original);
 
     Save(path, "3");
@@ -224,7 +240,9 @@ TEST(ProfileFileLeftovers, TemporaryOfASaveAtWorkIsKept) {
     ::close(toChild[0]);
     char signal = 0;
     ASSERT_EQ(::read(toParent[0], &signal, 1), 1) << "the other save did not reach its rename";
-    const fs::path temporary = dir.path() / TemporaryName(child, 0);
+    const std::vector<std::string> atWork = TemporariesOf(dir.path(), child);
+    ASSERT_EQ(atWork.size(), 1U);
+    const fs::path temporary = dir.path() / atWork[0];
     MakeOld(temporary);
 
     EXPECT_NO_THROW(Save(path, "3"));

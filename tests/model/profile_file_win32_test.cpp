@@ -58,24 +58,22 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // The sample file at `path`, loaded, and the model edited as a user would.
-SettingsModel EditedSample(const std::string& path, SettingsSnapshot& snapshot) {
+void EditSample(const std::string& path, test::SyncedModel& edited) {
     fs::copy_file(test::SampleSettingsPath(), path);
-    SettingsModel model;
-    ReadIni(model, path, snapshot);
+    edited.sync.load(path);
+    SettingsModel& model = edited.model;
     model.group(5).fields[kMinOddField] = "4.4";
     model.group(35).active = !model.group(35).active;
     model.betAutoReadFolder = "E:\\";
-    return model;
 }
 
 // Both saves: the plain one, and the one that keeps other programs' changes, which reads
-// keys after writing others.
-void Save(SettingsModel& model, const std::string& path, SettingsSnapshot& snapshot,
-          bool withSnapshot) {
+// the file before it writes.
+void Save(test::SyncedModel& edited, const std::string& path, bool withSnapshot) {
     if (withSnapshot) {
-        WriteIni(model, path, snapshot);
+        edited.sync.save(path);
     } else {
-        WriteIni(static_cast<const SettingsModel&>(model), path);
+        WriteIni(edited.model, path);
     }
 }
 
@@ -97,8 +95,9 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
         SCOPED_TRACE(withSnapshot ? "beside another program" : "plain save");
         test::TempDir dir;
         const std::string path = dir.file("Jnx.ini");
-        SettingsSnapshot snapshot;
-        SettingsModel model = EditedSample(path, snapshot);
+        test::SyncedModel edited;
+        EditSample(path, edited);
+        SettingsModel& model = edited.model;
         const std::string original = test::ReadBytes(path);
 
         std::string copy;
@@ -108,7 +107,7 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
                 return false;
             });
             try {
-                Save(model, path, snapshot, withSnapshot);
+                Save(edited, path, withSnapshot);
                 ADD_FAILURE() << "saved";
             } catch (const WriteError& error) {
                 EXPECT_EQ(error.path(), path);
@@ -122,7 +121,7 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
             dir.file(std::string(kCopyPrefix) + std::to_string(GetCurrentProcessId()) + "-");
         EXPECT_TRUE(copy.starts_with(expectedStart)) << copy;
 
-        ASSERT_NO_THROW(Save(model, path, snapshot, withSnapshot));
+        ASSERT_NO_THROW(Save(edited, path, withSnapshot));
         EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
         SettingsModel loaded;
         ReadIni(loaded, path);
@@ -134,15 +133,16 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
 TEST(WindowsSave, CopyHoldsTheWholeSaveBeforeTheReplacement) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsSnapshot snapshot;
-    SettingsModel model = EditedSample(path, snapshot);
+    test::SyncedModel edited;
+    EditSample(path, edited);
+    SettingsModel& model = edited.model;
     std::string copyBytes;
     {
         const HookGuard hook([&copyBytes](const std::string& temporary) {
             copyBytes = test::ReadBytes(temporary);
             return true;
         });
-        WriteIni(model, path, snapshot);
+        edited.sync.save(path);
     }
     EXPECT_EQ(copyBytes, test::ReadBytes(path));
 }
@@ -203,34 +203,36 @@ TEST(WindowsSave, AFailedWriteFailsTheCommit) {
 TEST(WindowsSave, FileOpenToReadersOnlyIsNotReplaced) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsSnapshot snapshot;
-    SettingsModel model = EditedSample(path, snapshot);
+    test::SyncedModel edited;
+    EditSample(path, edited);
+    SettingsModel& model = edited.model;
     const std::string original = test::ReadBytes(path);
 
     const HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_THROW(WriteIni(model, path, snapshot), WriteError);
+    EXPECT_THROW(edited.sync.save(path), WriteError);
     CloseHandle(other);
 
     EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
     // Once the other program lets go, the same save goes through.
-    EXPECT_NO_THROW(WriteIni(model, path, snapshot));
+    EXPECT_NO_THROW(edited.sync.save(path));
     EXPECT_EQ(ProfileFile(path).read("Group5", "MinOdd", " "), "4.4");
 }
 
 TEST(WindowsSave, ReadOnlyFileIsLeftAsItWas) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsSnapshot snapshot;
-    SettingsModel model = EditedSample(path, snapshot);
+    test::SyncedModel edited;
+    EditSample(path, edited);
+    SettingsModel& model = edited.model;
     const std::string original = test::ReadBytes(path);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     const DWORD before = Attributes(path);
 
     for (const bool withSnapshot : {false, true}) {
-        EXPECT_THROW(Save(model, path, snapshot, withSnapshot), WriteError) << withSnapshot;
+        EXPECT_THROW(Save(edited, path, withSnapshot), WriteError) << withSnapshot;
     }
     EXPECT_EQ(Attributes(path), before);
     EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
@@ -257,13 +259,14 @@ TEST(WindowsSave, AttributesAreKept) {
         SCOPED_TRACE(c.name);
         test::TempDir dir;
         const std::string path = dir.file("Jnx.ini");
-        SettingsSnapshot snapshot;
-        SettingsModel model = EditedSample(path, snapshot);
+        test::SyncedModel edited;
+        EditSample(path, edited);
+        SettingsModel& model = edited.model;
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), c.attributes));
         const DWORD before = Attributes(path);
         ASSERT_EQ(before & kKeptAttributes, c.attributes & kKeptAttributes);
 
-        WriteIni(model, path, snapshot);
+        edited.sync.save(path);
         EXPECT_EQ(Attributes(path) & kKeptAttributes, before & kKeptAttributes);
         EXPECT_EQ(ProfileFile(path).read("Group5", "MinOdd", " "), "4.4");
         EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
@@ -329,14 +332,15 @@ constexpr unsigned long kNoProcess = 2147483644;
 TEST(WindowsSaveLeftovers, CopyOfAKilledSaveGoesWithTheNextSave) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsSnapshot snapshot;
-    SettingsModel model = EditedSample(path, snapshot);
+    test::SyncedModel edited;
+    EditSample(path, edited);
+    SettingsModel& model = edited.model;
     const EndedProcess killed;
     ASSERT_TRUE(killed.ended());
     const std::string leftover = CopyName(killed.pid(), 0);
     test::WriteBytes(dir.path() / leftover, "[Group5]\r\nMinOdd=9.9\r\n");
 
-    WriteIni(model, path, snapshot);
+    edited.sync.save(path);
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
     EXPECT_EQ(ProfileFile(path).read("Group5", "MinOdd", " "), "4.4");
 }
@@ -402,15 +406,16 @@ TEST(WindowsSaveLeftovers, OnlyCopiesOfEndedSavesOfThisFileGo) {
 TEST(WindowsSaveLeftovers, CopyOfASaveAtWorkStays) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
-    SettingsSnapshot snapshot;
-    SettingsModel model = EditedSample(path, snapshot);
+    test::SyncedModel edited;
+    EditSample(path, edited);
+    SettingsModel& model = edited.model;
 
     ProfileFile atWork(path);
     atWork.write("Group3", "Total", "777");
     const std::set<std::string> copies = Copies(dir.path());
     ASSERT_EQ(copies.size(), 1U);
 
-    WriteIni(model, path, snapshot);
+    edited.sync.save(path);
     EXPECT_EQ(Copies(dir.path()), copies);
 
     EXPECT_NO_THROW(atWork.commit());

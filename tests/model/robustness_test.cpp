@@ -454,12 +454,29 @@ TEST(RobustnessOnDisk, PermissionBitsAreKept) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
     for (const auto permissions :
-         {fs::perms(0640), fs::perms(0600), fs::perms(0755), fs::perms(0444), fs::perms(0604)}) {
+         {fs::perms(0640), fs::perms(0600), fs::perms(0755), fs::perms(0604), fs::perms(0200)}) {
         SCOPED_TRACE(static_cast<int>(permissions));
         test::WriteBytes(path, "[Dir]\r\nPatData=old\r\n");
         fs::permissions(path, permissions);
         ASSERT_NO_THROW(WriteIni(TestModel(1), path));
         EXPECT_EQ(fs::status(path).permissions(), permissions);
+    }
+}
+
+// A file nobody may write is read-only, as the profile functions find it, whoever saves
+// (root included): it is refused and stays as it was, bytes and mode.
+TEST(RobustnessOnDisk, ReadOnlyFileIsRefusedUntouched) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    for (const auto permissions : {fs::perms(0444), fs::perms(0400), fs::perms(0)}) {
+        SCOPED_TRACE(static_cast<int>(permissions));
+        test::WriteBytes(path, "[Dir]\r\nPatData=old\r\n");
+        fs::permissions(path, permissions);
+        EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), path); }), path + kCannotWrite);
+        EXPECT_EQ(fs::status(path).permissions(), permissions);
+        fs::permissions(path, fs::perms(0600));
+        EXPECT_EQ(test::ReadBytes(path), "[Dir]\r\nPatData=old\r\n");
+        EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
     }
 }
 

@@ -247,15 +247,15 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
             for (const bool withSnapshot : {false, true}) {
                 SCOPED_TRACE(std::string(place.key) + ", " + lineBreak.name +
                              (withSnapshot ? ", beside another program" : ""));
-                SettingsModel model;
-                SettingsSnapshot snapshot;
-                ReadIni(model, path, snapshot);
+                test::SyncedModel synced;
+                synced.sync.load(path);
+                SettingsModel& model = synced.model;
                 std::string& value = *place.value(model);
                 value = "C:\\x" + lineBreak.bytes + "y\\";
                 const SettingsModel edited = model;
                 const auto save = [&](const std::string& file) {
                     if (withSnapshot) {
-                        WriteIni(model, file, snapshot);
+                        synced.sync.save(file);
                     } else {
                         WriteIni(model, file);
                     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "settings_model.h"
+#include "settings_sync.h"
 #include "tables.h"
 
 namespace jnx::test {
@@ -22,6 +23,12 @@ inline const std::string kNotAnInteger =
 // What follows the path in a write error: " に書き込めません"
 inline const std::string kCannotWrite =
     "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+
+// A model and what keeps it in step with its file, as the window holds them.
+struct SyncedModel {
+    SettingsModel model;
+    SettingsSync sync{model};
+};
 
 // A full model in which every group differs from the others and every value from the same
 // value of another variant, most of them in length too. The bet types run through all five,

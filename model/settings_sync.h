@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings_keys.h"
+#include "settings_model.h"
+#include "text.h"
+
+namespace jnx {
+
+// What a refresh changed.
+struct RefreshResult {
+    std::vector<ModelPlace> taken;  // the keys whose file value the model took, in table order
+    bool passedBusy = false;        // a changed key was left for later: its control was busy
+};
+
+// Keeps the settings model in step with the settings file while the betting tool, running
+// beside the editor, writes the same file: loads it, follows the tool's writes, and saves
+// only what the user changed.
+//
+// Each key has a base: the file's value the user's value is judged against. A load and a
+// save set it; a refresh that finds the tool changed the key moves it to the file's new
+// value, whether the model takes that value too (the user has not changed the key) or
+// keeps the user's. The user has changed a key when the value a save would write differs
+// from what its base loads as (SavesAlike: a spin's position counts, not its text). The
+// window reports what the user did by storing the rows into the model and by marking the
+// resets; it never decides what a save writes.
+class SettingsSync {
+public:
+    // Whether the control that shows a key is in the user's hands (focused, its list
+    // open, an input-method composition in it).
+    using BusyTest = std::function<bool(const ModelPlace&)>;
+
+    explicit SettingsSync(SettingsModel& model) : model_(model) {}
+
+    // Fills the model from the file as ReadIni does, and takes the values read as the
+    // bases. A missing key reads as empty, as the profile functions give the default " ".
+    // Throws ConversionError as ReadIni does; the bases are then left as they were.
+    void load(const std::string& path);
+
+    // Whether a load has completed.
+    [[nodiscard]] bool loaded() const { return !bases_.empty(); }
+
+    // Follows the other program's writes: reads the file once (never holding up the other
+    // program's writes), and for every key the file holds with another value than its base,
+    // moves the base there, and takes the value into the model (converted as a load converts
+    // it; a course that is not an integer stays as text) unless the user has changed the key.
+    // A key whose control `busy` says is in the user's hands and that the user has not
+    // changed keeps its base and its value, and is taken by a later refresh, once the user
+    // has let go of it, or kept by a save. A key the file lacks, or a file that is gone or
+    // cannot be read, changes nothing. Never throws for the file; does nothing before a
+    // load.
+    RefreshResult refresh(const std::string& path, const BusyTest& busy);
+
+    // Makes the next save write the group's field whatever the file holds by then: the
+    // resets set their values on purpose. Throws std::out_of_range for a group or field
+    // index out of range.
+    void markReset(std::size_t group, std::size_t field);
+
+    // Writes exactly the keys the user has changed, the keys marked by the resets and the
+    // keys the file lacks, into the file as it is once it has settled (SaveProfile); every
+    // other key keeps the file's bytes, and the model takes its value where the tool
+    // changed it. A save with nothing to write leaves the file untouched. Gives the keys
+    // whose file value the model took. Afterwards the bases are the file's values.
+    // Throws UnsafeValueError before anything is written when a value holds CR, LF or
+    // NUL, and WriteError when the file cannot be written; the file, the model and the
+    // bases are then left as they were. Before a load it writes every key, as WriteIni.
+    std::vector<ModelPlace> save(const std::string& path);
+
+private:
+    SettingsModel& model_;
+    // The bases as a load puts them into the model: what the user's values are judged
+    // against.
+    SettingsModel baseModel_;
+    // The bases as the file holds them, by key in table order; none where the file lacked
+    // the key. Empty until a load completes.
+    std::vector<std::optional<Text>> bases_;
+    std::vector<bool> marked_;  // by key: written by the next save whatever it holds
+};
+
+}  // namespace jnx
