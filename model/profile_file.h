@@ -123,6 +123,10 @@ SettleTimes& SaveSettleTimes();
 // it was (or as the other program left it).
 std::vector<std::optional<Text>> SaveProfile(const std::string& path, const SavePlan& plan);
 
+// Test seam: how many key writes this process has made through profile objects and saves
+// (on Windows, calls of WritePrivateProfileStringA with a key).
+long ProfileKeyWritesForTesting();
+
 // The whole file as it is now, in one read, for a caller that parses it itself (a
 // ProfileDocument reads it as the profile functions do); none when it is missing or cannot be
 // read. The file is opened sharing reading, writing and deleting, so that another program

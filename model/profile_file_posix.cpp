@@ -456,6 +456,7 @@ std::optional<Text> ProfileFile::find(std::string_view section, std::string_view
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
+    ++platform::KeyWrites();
     state_->document.write(section, key, value);
     state_->dirty = true;
 }
@@ -583,6 +584,7 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
                   const std::vector<ProfileWrite>& writes,
                   std::vector<std::optional<Text>>& readBack, FileVersion& written) {
     for (const ProfileWrite& write : writes) {
+        ++KeyWrites();
         document.write(write.section, write.key, write.value);
         // The document answers a read from what was written to it.
         readBack.push_back(ProfileDocument::asRead(write.value));

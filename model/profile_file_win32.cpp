@@ -403,6 +403,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
         state.copy = std::move(*copy);
         state.wideCopy = std::move(*wideCopy);
     }
+    ++platform::KeyWrites();
     if (!WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
                                     std::string(value).c_str(), state.copy.c_str())) {
         // The writes before this one went with the copy: none of them may be committed now.
@@ -509,6 +510,7 @@ Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, cons
     }
     ProfileFile direct(path);
     for (const ProfileWrite& write : writes) {
+        ++KeyWrites();
         if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
                                         std::string(write.key).c_str(),
                                         std::string(write.value).c_str(), path.c_str())) {
@@ -624,6 +626,7 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
         }
     }
     for (const ProfileWrite& write : writes) {
+        ++KeyWrites();
         if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
                                         std::string(write.key).c_str(),
                                         std::string(write.value).c_str(), copy.path.c_str())) {

@@ -28,6 +28,19 @@ OwnVersion& LastSaved() {
 
 }  // namespace
 
+namespace platform {
+
+long& KeyWrites() {
+    static long writes = 0;
+    return writes;
+}
+
+}  // namespace platform
+
+long ProfileKeyWritesForTesting() {
+    return platform::KeyWrites();
+}
+
 SettleTimes& SaveSettleTimes() {
     static SettleTimes times;
     return times;

@@ -33,6 +33,9 @@ struct FileVersion {
     }
 };
 
+// Every key write a profile object or a save makes counts here (ProfileKeyWritesForTesting).
+long& KeyWrites();
+
 // The file a save of `path` writes: on POSIX systems the target of a symbolic link,
 // followed link by link.
 std::string SaveTarget(const std::string& path);

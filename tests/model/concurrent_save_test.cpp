@@ -5,12 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "errors.h"
+#include "profile_document.h"
+#include "profile_file.h"
 #include "settings_file.h"
 #include "settings_sync.h"
 #include "test_files.h"
@@ -321,6 +328,315 @@ TEST_F(ConcurrentSave, ASpinsShownPositionIsNoEditOfTheUsers) {
         EXPECT_EQ(inFile("Group6", key), c.other);
         EXPECT_EQ(model_.group(6).fields[c.field], c.other);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// What a save writes: the keys the user changed, the keys the resets marked and the keys
+// the file lacks; nothing else, whatever the other program did in between.
+
+// One step of a scripted session.
+struct Step {
+    enum class Kind { UserSets, ToolWrites, Refresh, RefreshBusy, Reset, DropLine } kind;
+    std::string key;    // the key of group "4" the step is about
+    std::string value;  // what the user or the tool puts there
+};
+
+// Group "4" of the sample holds Active=True, Popularity=5, Step=4, Total=7500, Skip=1,
+// PN=12800.
+void UserSets(SettingsModel& model, const std::string& key, const std::string& value) {
+    GroupSettings& group = model.group(4);
+    if (key == "Active") {
+        group.active = value == "True";
+        return;
+    }
+    for (std::size_t k = 0; k < kFieldCount; ++k) {
+        if (FieldKey[k] == key) {
+            group.fields[k] = value;
+            return;
+        }
+    }
+    FAIL() << "no field " << key;
+}
+
+TEST_F(ConcurrentSave, ScriptedSessionsSaveWhatTheWindowShows) {
+    using K = Step::Kind;
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        const char* key;       // the key of group "4" checked after the save
+        const char* expected;  // its value in the file and in the model after the save
+    } cases[] = {
+        {"a text put back after the tool changed it",
+         {{K::UserSets, "Skip", "5"},
+          {K::ToolWrites, "Skip", "9"},
+          {K::Refresh, "", ""},
+          {K::UserSets, "Skip", "1"}},
+         "Skip",
+         "1"},
+        {"a check box put back after the tool changed it",
+         {{K::UserSets, "Active", "False"},
+          {K::ToolWrites, "Active", "False"},
+          {K::Refresh, "", ""},
+          {K::UserSets, "Active", "True"}},
+         "Active",
+         "True"},
+        {"a spin put back after the tool changed it",
+         {{K::UserSets, "Popularity", "2"},
+          {K::ToolWrites, "Popularity", "3"},
+          {K::Refresh, "", ""},
+          {K::UserSets, "Popularity", "5"}},
+         "Popularity",
+         "5"},
+        {"the tool writes what the user typed",
+         {{K::UserSets, "Skip", "7"}, {K::ToolWrites, "Skip", "7"}, {K::Refresh, "", ""}},
+         "Skip",
+         "7"},
+        {"the user's value, the tool's change seen by no refresh",
+         {{K::UserSets, "Skip", "5"}, {K::ToolWrites, "Skip", "9"}},
+         "Skip",
+         "5"},
+        {"a busy key the user left as it was",
+         {{K::ToolWrites, "Step", "6"}, {K::RefreshBusy, "Step", ""}},
+         "Step",
+         "6"},
+        {"a busy key the user left, then let go of",
+         {{K::ToolWrites, "Step", "6"}, {K::RefreshBusy, "Step", ""}, {K::Refresh, "", ""}},
+         "Step",
+         "6"},
+        {"a reset wins over the tool's later write",
+         {{K::Reset, "Total", "0"}, {K::ToolWrites, "Total", "9000"}, {K::Refresh, "", ""}},
+         "Total",
+         "0"},
+        {"a reset wins over the tool's write seen by no refresh",
+         {{K::Reset, "Total", "0"}, {K::ToolWrites, "Total", "9000"}},
+         "Total",
+         "0"},
+        {"a key the file lost is added", {{K::DropLine, "PN=", ""}}, "PN", "12800"},
+        {"a key the file lost while the user changed it is added with the user's value",
+         {{K::UserSets, "PN", "-100"}, {K::DropLine, "PN=", ""}, {K::Refresh, "", ""}},
+         "PN",
+         "-100"},
+    };
+    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteBytes(path_, sample);
+        sync_.load(path_);
+        for (const Step& step : c.steps) {
+            switch (step.kind) {
+                case K::UserSets:
+                    UserSets(model_, step.key, step.value);
+                    break;
+                case K::ToolWrites:
+                    otherProgramWrites("Group4", step.key, step.value);
+                    break;
+                case K::Refresh:
+                    refresh();
+                    break;
+                case K::RefreshBusy:
+                    for (std::size_t k = 0; k < kFieldCount; ++k) {
+                        if (FieldKey[k] == step.key) {
+                            refresh({FieldOf(4, k)});
+                        }
+                    }
+                    break;
+                case K::Reset:
+                    UserSets(model_, step.key, step.value);
+                    for (std::size_t k = 0; k < kFieldCount; ++k) {
+                        if (FieldKey[k] == step.key) {
+                            sync_.markReset(4, k);
+                        }
+                    }
+                    break;
+                case K::DropLine:
+                    removeGroup4Line(step.key);
+                    break;
+            }
+        }
+        save();
+        EXPECT_EQ(inFile("Group4", c.key), c.expected);
+        SettingsModel saved;
+        ReadIni(saved, path_);
+        EXPECT_EQ(model_.group(4), saved.group(4)) << "the model is not what the file holds";
+    }
+}
+
+// Values a save does not write keep their bytes through a load, a refresh and a save: a
+// value longer than a read returns, quotes, a trailing tab, a value that loads as another
+// text ("08" as 京都, "true" as inactive), a spin beyond its range.
+TEST(ConcurrentSaveBytes, UntouchedValuesKeepTheirBytes) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    const std::string longValue(3000, 'x');
+    const std::string group4 =
+        "[Group4]\r\nActive=true\r\nType=\"K\"\r\nPopularity=9\r\nBb=08\r\n"
+        "R=5\r\nStep=4\t\r\nTotal=\"7\"\r\nBet='7'\r\nOdd=" +
+        longValue + "\r\nPlus= 500 \r\nSkip=1\r\nMinOdd=1.8\r\nMaxstep=01000\r\nPN=0\r\n";
+    std::string sample = test::ReadBytes(test::SampleSettingsPath());
+    const std::size_t begin = sample.find("[Group4]");
+    const std::size_t end = sample.find("[Group5]");
+    sample.replace(begin, end - begin, group4 + "\r\n");
+    test::WriteBytes(path, sample);
+
+    SettingsModel model;
+    SettingsSync sync(model);
+    sync.load(path);
+    ASSERT_EQ(model.group(4).fields[kOddField].size(), ProfileDocument::kMaxValueLength);
+    // The tool changes a value elsewhere, the window follows it, the user changes another.
+    test::OtherProgramWrites(path, "Group9", "Total", "1");
+    sync.refresh(path, [](const ModelPlace&) { return false; });
+    sample = test::ReadBytes(path);
+    model.group(5).fields[kSkipField] = "3";
+    sync.save(path);
+    const std::size_t skip5 = sample.find("Skip=", sample.find("[Group5]"));
+    const std::string expected =
+        sample.substr(0, skip5) + "Skip=3" + sample.substr(sample.find('\r', skip5));
+    EXPECT_TRUE(test::ReadBytes(path) == expected) << "a value the save did not write changed";
+    EXPECT_EQ(test::ReadBytes(path).find(group4), sample.find(group4));
+}
+
+// A save with nothing to write leaves the file alone, byte for byte, and writes no key: on
+// Windows the profile functions would write the whole file again.
+TEST_F(ConcurrentSave, ASaveWithNothingToWriteWritesNoKey) {
+    const std::string before = test::ReadBytes(path_);
+    const long writes = ProfileKeyWritesForTesting();
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(ProfileKeyWritesForTesting(), writes);
+    EXPECT_TRUE(test::ReadBytes(path_) == before) << "the file changed";
+
+    // One changed value is one key written.
+    model_.group(7).fields[kPlusField] = "600";
+    save();
+    EXPECT_EQ(ProfileKeyWritesForTesting(), writes + 1);
+    EXPECT_EQ(inFile("Group7", "Plus"), "600");
+}
+
+// ---------------------------------------------------------------------------------------
+// The tool rewrites the file while a save is at work.
+
+// Takes the hook and the settle times back however the test ends.
+class SaveSeam {
+public:
+    explicit SaveSeam(ProfileFile::ReplaceHook hook,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(2000)) {
+        ProfileFile::setReplaceHookForTesting(std::move(hook));
+        SaveSettleTimes().limit = limit;
+    }
+    ~SaveSeam() {
+        ProfileFile::setReplaceHookForTesting({});
+        SaveSettleTimes() = SettleTimes{};
+    }
+    SaveSeam(const SaveSeam&) = delete;
+    SaveSeam& operator=(const SaveSeam&) = delete;
+    SaveSeam(SaveSeam&&) = delete;
+    SaveSeam& operator=(SaveSeam&&) = delete;
+};
+
+// Writes the bytes into the file in place, as the betting tool does: the file is emptied,
+// then written, here in pieces of `piece` bytes with a pause between them.
+void RewriteInPlace(const std::string& path, const std::string& bytes, std::size_t piece,
+                    std::chrono::microseconds pause) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        std::this_thread::sleep_for(pause);
+        const std::size_t size = std::min(piece, bytes.size() - at);
+        ASSERT_EQ(std::fwrite(bytes.data() + at, 1, size, file), size);
+        std::fflush(file);
+    }
+    std::fclose(file);
+}
+
+TEST_F(ConcurrentSave, AToolWriteBetweenTheReadAndTheReplacementIsKept) {
+    // The tool's version of the file: a new total, and a section of its own.
+    test::OtherProgramWrites(path_, "Group3", "Total", "4321");
+    test::OtherProgramWrites(path_, "ToolOnly", "Seen", "yes");
+    const std::string tool = test::ReadBytes(path_);
+    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
+
+    enum class Way { Emptied, CutAt4096, Rewritten, Renamed };
+    for (const Way way : {Way::Emptied, Way::CutAt4096, Way::Rewritten, Way::Renamed}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        test::WriteBytes(path_, sample);
+        sync_.load(path_);
+        model_.group(5).fields[kMinOddField] = "4.4";
+
+        std::thread toolThread;
+        int replacements = 0;
+        const SaveSeam seam([&](const std::string&) {
+            if (replacements++ > 0) {
+                return true;
+            }
+            switch (way) {
+                case Way::Emptied:  // and written a moment later
+                    test::WriteBytes(path_, "");
+                    toolThread = std::thread([&] {
+                        RewriteInPlace(path_, tool, tool.size(), std::chrono::milliseconds(5));
+                    });
+                    break;
+                case Way::CutAt4096:
+                    test::WriteBytes(path_, tool.substr(0, 4096));
+                    toolThread = std::thread(
+                        [&] { RewriteInPlace(path_, tool, 4096, std::chrono::milliseconds(3)); });
+                    break;
+                case Way::Rewritten:
+                    RewriteInPlace(path_, tool, tool.size(), std::chrono::microseconds(0));
+                    break;
+                case Way::Renamed: {
+                    const std::string next = path_ + ".new";
+                    test::WriteBytes(next, tool);
+                    std::filesystem::rename(next, path_);
+                    break;
+                }
+            }
+            return true;
+        });
+        EXPECT_NO_THROW(save());
+        if (toolThread.joinable()) {
+            toolThread.join();
+        }
+        EXPECT_GE(replacements, 2) << "the save did not see the file change";
+        EXPECT_EQ(inFile("ToolOnly", "Seen"), "yes");
+        EXPECT_EQ(inFile("Group3", "Total"), "4321");
+        EXPECT_EQ(inFile("Group5", "MinOdd"), "4.4");
+        EXPECT_EQ(model_.group(3).fields[kTotalField], "4321");
+        const std::size_t minOdd = tool.find("MinOdd=", tool.find("[Group5]"));
+        const std::string expected =
+            tool.substr(0, minOdd) + "MinOdd=4.4" + tool.substr(tool.find('\r', minOdd));
+        EXPECT_TRUE(test::ReadBytes(path_) == expected) << "not the tool's file with the edit";
+    }
+}
+
+// A file the tool never stops writing is not saved: the save says so, and the file is the
+// tool's.
+TEST_F(ConcurrentSave, AFileThatNeverSettlesIsLeftToTheTool) {
+    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
+    std::atomic<bool> writing{true};
+    std::string last;
+    std::thread toolThread([&] {
+        for (int n = 0; writing; ++n) {
+            std::string bytes = sample + "; " + std::to_string(n) + "\r\n";
+            RewriteInPlace(path_, bytes, bytes.size(), std::chrono::microseconds(0));
+            last = std::move(bytes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    });
+    model_.group(5).fields[kMinOddField] = "4.4";
+    {
+        const SaveSeam seam({}, std::chrono::milliseconds(300));
+        try {
+            save();
+            ADD_FAILURE() << "saved into a file that never settled";
+        } catch (const WriteError& error) {
+            EXPECT_EQ(error.path(), path_);
+        }
+    }
+    writing = false;
+    toolThread.join();
+    EXPECT_TRUE(test::ReadBytes(path_) == last) << "the file is not the tool's";
+    // Once the tool pauses, the same save goes through.
+    EXPECT_NO_THROW(save());
+    EXPECT_EQ(inFile("Group5", "MinOdd"), "4.4");
 }
 
 }  // namespace
