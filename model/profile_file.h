@@ -95,6 +95,9 @@ using SavePlan = std::function<std::vector<ProfileWrite>(ProfileDocument& file)>
 struct SettleTimes {
     // The file counts as settled once it has not changed for this long.
     std::chrono::milliseconds quiet{20};
+    // The same for a file that looks cut short: empty, or not ending in a line break. The
+    // other program may be stalled between emptying the file and writing it.
+    std::chrono::milliseconds quietWhenCut{500};
     // Past this, the save gives up.
     std::chrono::milliseconds limit{2000};
 };
@@ -107,9 +110,9 @@ SettleTimes& SaveSettleTimes();
 // be a file that has stopped changing, and what is put in place must replace only the file
 // that was read.
 //
-// 1. The file is read once it has settled: it has not changed for SaveSettleTimes().quiet,
-//    and it is the same file, of the same size and modification time, before and after the
-//    read.
+// 1. The file is read once it has settled: it has not changed for SaveSettleTimes().quiet
+//    (quietWhenCut for a file that looks cut short), and it is the same file, of the same
+//    size and modification time, before and after the read.
 // 2. `plan` gives the writes; when there are none the file is not touched at all.
 // 3. The writes go into a new file beside it (on Windows, through the profile functions,
 //    into a copy of it), which is flushed and then renamed over it in one step, as

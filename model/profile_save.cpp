@@ -26,6 +26,13 @@ OwnVersion& LastSaved() {
     return saved;
 }
 
+// Whether the file's bytes look like a file another program has emptied and not yet
+// written again, or is writing in pieces: empty, or not ending in a line break (the
+// profile functions end every line they write with one).
+bool LooksCut(const std::string& bytes) {
+    return bytes.empty() || (bytes.back() != '\n' && bytes.back() != '\r');
+}
+
 }  // namespace
 
 namespace platform {
@@ -92,6 +99,11 @@ std::vector<std::optional<Text>> SaveProfile(const std::string& path, const Save
             }
             if (read == platform::Outcome::Failed) {
                 throw WriteError(path);
+            }
+            if (quietFor < times.quietWhenCut && LooksCut(bytes)) {
+                std::this_thread::sleep_for(std::min<nanoseconds>(
+                    times.quietWhenCut - quietFor, std::chrono::milliseconds(20)));
+                continue;
             }
         }
         ProfileDocument document(std::move(bytes));
