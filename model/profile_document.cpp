@@ -95,21 +95,25 @@ struct HeaderLine {
     std::optional<std::pair<std::size_t, std::size_t>> name;
 };
 
-// Reads the line of the "[" at `bracket` in one pass, a character at a time, so that a
-// trail byte is never taken for "]". A lead byte just before the line break stands alone.
+// Reads the line of the "[" at `bracket`. No trail byte is a CR or an LF, so the line
+// ends at its first one; a line that holds a "]" byte is then read a character at a time,
+// so that a trail byte is never taken for "]". A lead byte just before the line break
+// stands alone.
 HeaderLine ReadHeaderLine(std::string_view text, std::size_t bracket) {
+    HeaderLine line;
+    line.end = LineEnd(text, bracket + 1);
+    if (std::memchr(text.data() + bracket + 1, ']', line.end - bracket - 1) == nullptr) {
+        return line;
+    }
     std::size_t close = std::string_view::npos;
-    std::size_t pos = bracket + 1;
-    while (pos < text.size() && !IsLineBreak(text[pos])) {
+    for (std::size_t pos = bracket + 1; pos < line.end;) {
         if (text[pos] == ']') {
             close = pos;
         }
-        const bool pair = cp932::IsLeadByte(static_cast<unsigned char>(text[pos])) &&
-                          pos + 1 < text.size() && !IsLineBreak(text[pos + 1]);
+        const bool pair =
+            cp932::IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < line.end;
         pos += pair ? 2 : 1;
     }
-    HeaderLine line;
-    line.end = pos;
     if (close != std::string_view::npos) {
         line.name = Trim(text, bracket + 1, close);
     }
@@ -294,13 +298,15 @@ void ProfileDocument::parse() {
     const std::string_view text = original_;
 
     // Lines the writes add end like the file's first line; CR LF when it has none.
-    const std::size_t firstBreak = text.find_first_of("\r\n");
-    const bool lone = firstBreak != std::string_view::npos && text.substr(firstBreak, 2) != "\r\n";
+    // (find_first_of("\r\n") would look each byte of a long first line up in its set.)
+    const std::size_t firstBreak = LineEnd(text, 0);
+    const bool lone = firstBreak < text.size() && text.substr(firstBreak, 2) != "\r\n";
     newline_ = lone ? std::string(1, text[firstBreak]) : std::string("\r\n");
 
     // Only a line whose first non-blank byte is "[" can head a section: the search goes
     // from "[" to "[" and looks at the lines they start. A "[" behind anything but blanks
-    // (a trail byte included: no blank is a lead byte) is inside a line.
+    // (a trail byte included: no blank is a lead byte) is inside a line, and so is every
+    // "[" after it up to the line's end, where the search goes on.
     std::vector<std::uint64_t> hashes;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -315,7 +321,7 @@ void ProfileDocument::parse() {
             --begin;
         }
         if (begin > 0 && !IsLineBreak(text[begin - 1])) {
-            pos = bracket + 1;
+            pos = LineEnd(text, bracket + 1);
             continue;
         }
         const HeaderLine line = ReadHeaderLine(text, bracket);

@@ -26,22 +26,30 @@ ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev dpkg-d
 
 # Debian's source entries, for apt's source tooling: when the machine has none, one beside
 # each of its binary entries that offers the installed Qt, at the same address (a mirror or
-# a proxy included), for the same suites, with the same keyring.
+# a proxy included), for the same suites, with the same keyring. Entries that apt cannot
+# update from would make every later update fail, so they are taken out again then.
 ensure_source_entries() {
     if has_source_entries; then
         return
     fi
     local uris
     uris=$(apt-cache policy qt6-base-dev | awk '$2 ~ /:\/\// { print $2 }' | sort -u)
-    local entries
-    entries=$(deb_src_entries $uris)
+    local entries=
+    if [ -n "$uris" ]; then
+        entries=$(deb_src_entries $uris)
+    fi
     if [ -z "$entries" ]; then
         echo "apt has no entry that offers qt6-base-dev; add a deb-src entry for it" >&2
         exit 1
     fi
+    local added="$APT_ETC/sources.list.d/jnxenv-sources.sources"
     echo "Adding source entries beside apt's binary entries: $(echo $uris)" >&2
-    printf '%s\n' "$entries" | as_root tee "$APT_ETC/sources.list.d/jnxenv-sources.sources" >/dev/null
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+    printf '%s\n' "$entries" | as_root tee "$added" >/dev/null
+    if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2; then
+        as_root rm -f "$added"
+        echo "apt could not update with the source entries; $added removed again" >&2
+        exit 1
+    fi
 }
 
 QT_DEB_VERSION=$(dpkg-query -W -f='${Version}' qt6-base-dev)

@@ -116,6 +116,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "; notes\r[Group0]\rType=T\n\n[Dir]\r",
                   {{"Group0", "Bb", "3"}},
                   "; notes\r[Group0]\rType=T\nBb=3\r\n\n[Dir]\r"},
+        // A "[" inside a line heads nothing, nor does any "[" after it on that line; the
+        // next line's is looked at.
+        WriteCase{"BracketsInsideLinesHeadNothing",
+                  "x[T]\nK=0\na[b[ [T]\nK=1\n[T]\nK=2\n",
+                  {{"T", "K", "9"}},
+                  "x[T]\nK=0\na[b[ [T]\nK=1\n[T]\nK=9\n"},
+        // An unclosed "[" line ending in a lead byte: the byte stands alone and the "]" of
+        // the next line closes nothing.
+        WriteCase{"LeadByteBeforeTheBreakOfAnOpenBracketLine",
+                  "[T\x83\n]K=0\n[T]\nK=1\n",
+                  {{"T", "K", "9"}},
+                  "[T\x83\n]K=0\n[T]\nK=9\n"},
         WriteCase{"BlankLinesBetweenSectionsStay",
                   "[S]\n\nA=1\n\n\n[T]\n\n",
                   {{"S", "A", "x"}, {"T", "B", "y"}},
@@ -178,6 +190,43 @@ TEST(ProfileWrite, ManySectionsFirstOfEachNameWins) {
         bytes.begin();
     EXPECT_EQ(bytes.size(), expected.size());
     EXPECT_EQ(bytes.substr(differs, 40), expected.substr(differs, 40)) << "at byte " << differs;
+}
+
+// Added lines end like the first line, whose break falls on every byte of an eight-byte
+// word (a CR LF across two words included), whatever the lines after it end in; a file
+// without a break takes CR LF. The first line is a comment or the section's own header.
+TEST(ProfileWrite, FirstLineEndDecidesAddedLineEnds) {
+    struct Ending {
+        std::string first;  // the first line's break
+        std::string later;  // the other lines' breaks
+        std::string added;  // what an added line ends in
+    };
+    const Ending endings[] = {
+        {"\r\n", "\n", "\r\n"}, {"\n", "\r\n", "\n"}, {"\r", "\n", "\r"}, {"", "", "\r\n"}};
+    for (const Ending& e : endings) {
+        for (std::size_t length = 0; length <= 17; ++length) {
+            const std::string padding(length, 'x');
+            const std::string comment = "; " + padding;
+            const std::string header = "[S]" + padding;
+            std::vector<std::pair<std::string, std::string>> cases;  // file, expected
+            if (e.first.empty()) {
+                cases.emplace_back(comment, comment + "\r\n[S]\r\nB=2\r\n");
+                cases.emplace_back(header, header + "\r\nB=2\r\n");
+            } else {
+                const std::string afterComment =
+                    comment + e.first + "[S]" + e.later + "A=1" + e.later;
+                const std::string afterHeader = header + e.first + "A=1" + e.later;
+                cases.emplace_back(afterComment, afterComment + "B=2" + e.added);
+                cases.emplace_back(afterHeader, afterHeader + "B=2" + e.added);
+            }
+            for (const auto& [file, expected] : cases) {
+                SCOPED_TRACE(::testing::PrintToString(file));
+                ProfileDocument document(file);
+                document.write("S", "B", "2");
+                EXPECT_EQ(document.bytes(), expected);
+            }
+        }
+    }
 }
 
 // Reads and writes in the file's order, against it and of one key twice in a row find

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app_icon.h"
 #include "colours.h"
 
 #include "window_style.h"
@@ -240,7 +241,12 @@ void LayoutTest::captionSizeAndMenu() {
     QCOMPARE(window.windowTitle(),
              QStringLiteral("Dorvel\u3000「Jnx.ini」設定ツール version 2.01"));
     QCOMPARE(window.centralWidget()->size(), QSize(797, 527));
-    QCOMPARE(window.windowIcon().availableSizes().value(0), QSize(32, 32));
+    // The program's icon, drawn at each of its sizes.
+    QList<QSize> iconSizes;
+    for (const int size : kAppIconSizes) {
+        iconSizes.append(QSize(size, size));
+    }
+    QCOMPARE(window.windowIcon().availableSizes(), iconSizes);
     const QList<QAction*> menus = window.menuBar()->actions();
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus[0]->text(), QStringLiteral("ファイル(&F)"));
