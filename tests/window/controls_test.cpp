@@ -2,6 +2,7 @@
 // spin buttons bound to their edit boxes, a race box that cannot be edited.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QToolButton>
@@ -47,6 +48,8 @@ private slots:
     void settingAnItemTextSelectsIt();
     void spinButtonsStepWithinTheirRange();
     void arrowKeysStepTheSpin();
+    // The spin's box takes only numbers, full-width ones too, and what it shows is the
+    // position: the box never shows what a save would not write.
     void typedNumberBecomesThePosition_data();
     void typedNumberBecomesThePosition();
     void longTextsAreKeptWhole();
@@ -200,21 +203,81 @@ void ControlsTest::arrowKeysStepTheSpin() {
 }
 
 void ControlsTest::typedNumberBecomesThePosition_data() {
+    QTest::addColumn<QString>("way");  // "keys", "paste" or "input method"
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("position");
-    QTest::newRow("in range") << "250" << 250;
-    QTest::newRow("with separator") << "1,000" << 1000;
-    QTest::newRow("above range") << "5000" << 1000;
-    QTest::newRow("below range") << "0" << 1;
-    QTest::newRow("not a number keeps the position") << "abc" << 100;
-    QTest::newRow("empty keeps the position") << "" << 100;
+    QTest::addColumn<QString>("shown");  // while the box has the focus
+    QTest::addColumn<QString>("left");   // once it is left
+    const struct {
+        const char* name;
+        const char* way;
+        QString typed;
+        int position;
+        QString shown;
+        QString left;
+    } rows[] = {
+        {"in range", "keys", "250", 250, "250", "250"},
+        {"with separator", "keys", "1,000", 1000, "1,000", "1,000"},
+        {"without separator", "keys", "1000", 1000, "1000", "1,000"},
+        {"above range", "keys", "5000", 1000, "5000", "1,000"},
+        {"below range", "keys", "0", 1, "0", "1"},
+        {"signed", "keys", "+7", 7, "+7", "7"},
+        {"negative", "keys", "-7", 1, "-7", "1"},
+        {"beyond 64 bits", "keys", "123456789012345678901234", 1000, "123456789012345678901234",
+         "1,000"},
+        // A Japanese input method types numbers in their full-width forms.
+        {"full-width digits", "keys", "１２", 12, "１２", "12"},
+        {"full-width separator", "keys", "１，０００", 1000, "１，０００", "1,000"},
+        {"full-width sign", "keys", "－５", 1, "－５", "1"},
+        {"full-width and ASCII digits", "keys", "１2３", 123, "１2３", "123"},
+        {"committed by an input method", "input method", "３００", 300, "３００", "300"},
+        {"pasted full-width", "paste", "５５", 55, "５５", "55"},
+        // Nothing that is no number gets into the box; what does is the position.
+        {"letters", "keys", "abc", 100, "", "100"},
+        {"letters between digits", "keys", "1a2", 12, "12", "12"},
+        {"full-width letter", "keys", "１ｘ", 1, "１", "1"},
+        {"pasted with letters", "paste", "12ab", 100, "", "100"},
+        {"pasted two numbers", "paste", "1 2", 100, "", "100"},
+        {"input method letters", "input method", "あ", 100, "", "100"},
+        // The start of a number keeps the position; leaving shows it again.
+        {"empty", "keys", "", 100, "", "100"},
+        {"only a sign", "keys", "-", 100, "-", "100"},
+    };
+    for (const auto& row : rows) {
+        QTest::newRow(row.name) << QString::fromLatin1(row.way) << row.typed << row.position
+                                << row.shown << row.left;
+    }
 }
 
 void ControlsTest::typedNumberBecomesThePosition() {
+    QFETCH(QString, way);
     QFETCH(QString, typed);
     QFETCH(int, position);
+    QFETCH(QString, shown);
+    QFETCH(QString, left);
     TQvEnv window;
-    TypeInto(window.row(1).mStep, typed);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QLineEdit* box = window.row(1).mStep;
+    box->setFocus();
+    TypeInto(box, QString());
+    if (way == QStringLiteral("keys")) {
+        TypeText(box, typed);
+    } else if (way == QStringLiteral("paste")) {
+        QGuiApplication::clipboard()->setText(typed);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QInputMethodEvent preedit(typed, {});
+        QApplication::sendEvent(box, &preedit);
+        QInputMethodEvent commit;
+        commit.setCommitString(typed);
+        QApplication::sendEvent(box, &commit);
+    }
+    QCOMPARE(box->text(), shown);
+    // The position is what a save writes.
+    QCOMPARE(int{window.row(1).maxStep->position()}, position);
+    window.row(1).PN->setFocus();
+    QCOMPARE(box->text(), left);
     QCOMPARE(int{window.row(1).maxStep->position()}, position);
 }
 
