@@ -61,6 +61,11 @@ private slots:
     void chordsTypeNothing_data();
     void chordsTypeNothing();
     void editingShortcutsStillEdit();
+    // The chords that edit are an edit box's on Windows, on every system: Linux's own
+    // Ctrl+D, Ctrl+K and Ctrl+U (which would delete, Ctrl+U the whole text) do nothing,
+    // and Windows' Ctrl+Y and Alt+Backspace undo and redo there too.
+    void editingChordsAreThoseOfWindows_data();
+    void editingChordsAreThoseOfWindows();
     void startTexts();
     void codePage932Conversion();
     void errorBoxText_data();
@@ -369,6 +374,83 @@ void ControlsTest::editingShortcutsStillEdit() {
     QCOMPARE(step->text(), QStringLiteral("1212"));
     QTest::keyClick(step, Qt::Key_Z, Qt::ControlModifier);  // undo
     QCOMPARE(step->text(), QStringLiteral("12"));
+}
+
+void ControlsTest::editingChordsAreThoseOfWindows_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("cursor");    // where the cursor stands in "ab9 cd" ("9" was typed)
+    QTest::addColumn<QString>("keys");  // pressed in turn
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cursorAfter");
+    const struct {
+        const char* name;
+        int cursor;
+        const char* keys;
+        const char* text;
+        int cursorAfter;
+    } chords[] = {
+        // Chords Linux's edit box takes and Windows' does not.
+        {"Ctrl+D deletes nothing", 3, "Ctrl+D", "ab9 cd", 3},
+        {"Ctrl+K deletes nothing", 3, "Ctrl+K", "ab9 cd", 3},
+        {"Ctrl+U deletes nothing", 3, "Ctrl+U", "ab9 cd", 3},
+        {"Ctrl+E moves nowhere", 0, "Ctrl+E", "ab9 cd", 0},
+        {"Ctrl+Shift+Insert pastes nothing", 3, "Ctrl+Shift+Insert", "ab9 cd", 3},
+        // Windows' chords of the history.
+        {"Alt+Backspace undoes", 6, "Alt+Backspace", "ab cd", 2},
+        {"Ctrl+Y redoes", 3, "Ctrl+Z, Ctrl+Y", "ab9 cd", 3},
+        {"Alt+Shift+Backspace redoes", 3, "Ctrl+Z, Alt+Shift+Backspace", "ab9 cd", 3},
+        // The chords both take.
+        {"Ctrl+Z undoes", 3, "Ctrl+Z", "ab cd", 2},
+        {"Ctrl+Shift+Z redoes", 3, "Ctrl+Z, Ctrl+Shift+Z", "ab9 cd", 3},
+        {"Ctrl+X cuts", 3, "Ctrl+A, Ctrl+X", "", 0},
+        {"Shift+Delete cuts", 3, "Ctrl+A, Shift+Del", "", 0},
+        {"Ctrl+V pastes", 3, "Ctrl+V", "ab9X cd", 4},
+        {"Shift+Insert pastes", 3, "Shift+Ins", "ab9X cd", 4},
+        {"Ctrl+C copies", 3, "Ctrl+A, Ctrl+C, End, Ctrl+V", "ab9 cdab9 cd", 12},
+        {"Ctrl+Insert copies", 3, "Ctrl+A, Ctrl+Ins, End, Shift+Ins", "ab9 cdab9 cd", 12},
+        {"Ctrl+Backspace deletes a word", 3, "Ctrl+Backspace", " cd", 0},
+        {"Ctrl+Delete deletes a word", 0, "Ctrl+Del", "cd", 0},
+        {"Ctrl+Left moves by a word", 6, "Ctrl+Left", "ab9 cd", 4},
+        {"Ctrl+Right moves by a word", 0, "Ctrl+Right", "ab9 cd", 4},
+    };
+    // A text box, a combo box, a folder box and the chooser's name box.
+    for (const char* box : {"Step1", "Type1", "Edit2", "NameBox"}) {
+        for (const auto& chord : chords) {
+            QTest::addRow("%s %s", box, chord.name)
+                << QString::fromLatin1(box) << chord.cursor << QString::fromLatin1(chord.keys)
+                << QString::fromLatin1(chord.text) << chord.cursorAfter;
+        }
+    }
+}
+
+void ControlsTest::editingChordsAreThoseOfWindows() {
+    QFETCH(QString, box);
+    QFETCH(int, cursor);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(int, cursorAfter);
+    TQvEnv window;
+    FolderDialog dialog(QString{});
+    QWidget* target =
+        box == QStringLiteral("NameBox") ? test::Control(dialog, box) : test::Control(window, box);
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    if (auto* combo = qobject_cast<QComboBox*>(target)) {
+        edit = combo->lineEdit();
+    }
+    QVERIFY(edit != nullptr);
+    edit->setText(QStringLiteral("ab cd"));
+    edit->setCursorPosition(2);
+    TypeText(target, QStringLiteral("9"));
+    QCOMPARE(edit->text(), QStringLiteral("ab9 cd"));
+    edit->setCursorPosition(cursor);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("X"));
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(QStringLiteral("Y"), QClipboard::Selection);
+    }
+    QTest::keySequence(target, QKeySequence(keys));
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(edit->cursorPosition(), cursorAfter);
 }
 
 void ControlsTest::raceBoxCannotBeEdited() {
