@@ -46,7 +46,7 @@ public:
     void Start();
 
     // Model to rows, for the current page. A popularity or maximum step that is not an
-    // integer text leaves its spin as it was (its edit box shows the text) and the fill
+    // integer text shows as text in its spin's edit box (UpDown::showText) and the fill
     // goes on with every other control and row; the first such ConversionError is
     // thrown at the end, unless `errors` is Keep.
     void UpDatePage(FillErrors errors = FillErrors::Raise);
