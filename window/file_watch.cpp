@@ -10,7 +10,7 @@ FileWatch::FileWatch(QObject* parent) : QObject(parent) {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &FileWatch::report);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &FileWatch::noteChange);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &FileWatch::noteChange);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &FileWatch::folderChanged);
 }
 
 void FileWatch::watch(const QString& file) {
@@ -19,13 +19,53 @@ void FileWatch::watch(const QString& file) {
         watcher_.removePaths(watched);
     }
     file_ = QDir::fromNativeSeparators(file);
-    const QString folder = QFileInfo(file_).absolutePath();
-    if (QFileInfo(folder).isDir()) {
-        watcher_.addPath(folder);
-    }
+    folder_ = QFileInfo(file_).absolutePath();
+    watchedFolder_.clear();
+    watchNearestFolder();
     if (QFileInfo::exists(file_)) {
         watcher_.addPath(file_);
     }
+}
+
+void FileWatch::folderChanged() {
+    // A change in the file's folder, the folder gone, or the folder back. While it is gone,
+    // the other changes in the folder above it are nobody's concern.
+    const bool wasFollowed = watchedFolder_ == folder_;
+    if (watchNearestFolder() || wasFollowed) {
+        noteChange();
+    }
+}
+
+bool FileWatch::watchNearestFolder() {
+    // A folder made below the watched one before its watch began is reported by nobody:
+    // look again after each new watch. The bound only keeps a folder made and removed
+    // over and over from holding the window up.
+    constexpr int kLooks = 64;
+    for (int look = 0; look < kLooks; ++look) {
+        QString nearest = folder_;
+        while (!QFileInfo(nearest).isDir()) {
+            const QString above = QFileInfo(nearest).absolutePath();
+            if (above == nearest) {
+                nearest.clear();  // not even the root is there
+                break;
+            }
+            nearest = above;
+        }
+        const QStringList watched = watcher_.directories();
+        if (nearest == watchedFolder_ && (nearest.isEmpty() || watched.contains(nearest))) {
+            break;
+        }
+        // A removed folder's watch is gone already; one made again under the same name
+        // needs a new one.
+        if (watched.contains(watchedFolder_)) {
+            watcher_.removePath(watchedFolder_);
+        }
+        watchedFolder_ = nearest;
+        if (nearest.isEmpty() || !watcher_.addPath(nearest)) {
+            break;  // nothing that could be watched
+        }
+    }
+    return watchedFolder_ == folder_;
 }
 
 void FileWatch::poke() {

@@ -48,25 +48,16 @@ QWidget* FieldControl(const RowControls& row, std::size_t k) {
 }  // namespace
 
 PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
-    : model_(model), controls_(controls) {
-    for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
-        for (std::size_t spin = 0; spin < kSpinCount; ++spin) {
-            UpDown* control = SpinOf((*controls_.rows)[r], spin);
-            QObject::connect(control, &UpDown::userChanged, control,
-                             [this, r, spin] { unfilled_[r][spin] = false; });
-        }
-    }
-}
+    : model_(model), controls_(controls) {}
 
 void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
                             std::exception_ptr& firstError) {
     UpDown* control = SpinOf((*controls_.rows)[row], spin);
-    unfilled_[row][spin] = false;
     try {
         control->setPosition(StrToInt(text));
     } catch (const ConversionError&) {
-        unfilled_[row][spin] = true;
-        control->buddy()->setText(DecodeCp932(text));
+        // Until the user gives the spin a number, MemoryPage stores the group's own text.
+        control->showText(DecodeCp932(text));
         if (!firstError) {
             firstError = std::current_exception();
         }
@@ -146,11 +137,11 @@ void PageTransfer::MemoryPage() {
         auto& f = group.fields;
         group.active = row.Act->isChecked();
         f[kTypeField] = row.Type->bytes();
-        if (!unfilled_[r][kPopularitySpin]) {
+        if (row.Ud->hasPosition()) {
             f[kPopularityField] = IntToStr(row.Ud->position());
         }
         f[kCourseField] = row.Bb->bytes();
-        if (!unfilled_[r][kMaxStepSpin]) {
+        if (row.maxStep->hasPosition()) {
             f[kMaxStepField] = IntToStr(row.maxStep->position());
         }
         for (const layout::ColumnLayout& place : layout::kColumns) {

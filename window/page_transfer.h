@@ -46,7 +46,7 @@ public:
     void Start();
 
     // Model to rows, for the current page. A popularity or maximum step that is not an
-    // integer text leaves its spin as it was (its edit box shows the text) and the fill
+    // integer text shows as text in its spin's edit box (UpDown::showText) and the fill
     // goes on with every other control and row; the first such ConversionError is
     // thrown at the end, unless `errors` is Keep.
     void UpDatePage(FillErrors errors = FillErrors::Raise);
@@ -73,7 +73,7 @@ public:
 private:
     // Rows to model, for the current page, texts exactly as the controls hold them; then
     // the requested page becomes current. A spin whose fill failed stores its group's own
-    // text until the user changes it.
+    // text until the user gives it a number (UpDown::hasPosition).
     void MemoryPage();
 
     enum Spin : std::size_t { kPopularitySpin, kMaxStepSpin, kSpinCount };
@@ -93,8 +93,6 @@ private:
     int currentPage_ = 1;
     int requestedPage_ = 1;
     int pageOffset_ = 0;
-    // Spins whose last fill failed and that the user has not changed since.
-    std::array<std::array<bool, kSpinCount>, layout::kRowCount> unfilled_{};
 };
 
 }  // namespace jnx

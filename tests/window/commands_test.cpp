@@ -68,6 +68,9 @@ private slots:
     // A save that kept a value the betting tool wrote meanwhile has succeeded, whatever
     // that value: the rows show it, and no box says otherwise.
     void keptValueThatIsNoNumberRaisesNoBox();
+    // A Japanese input method types full-width digits; the save writes the number shown,
+    // with the focus still in the box.
+    void fullWidthNumberInASpinIsSaved();
     // Values quoted in a message are text: "<b>" is not bold, "&amp;" not "&".
     void messagesArePlainText();
     // A path in a message shows as the system names it: "データ", not "繝・・ｿ".
@@ -361,6 +364,22 @@ void CommandsTest::keptValueThatIsNoNumberRaisesNoBox() {
     const auto again = AnswerBoxes([&] { window.Save1->trigger(); });
     QVERIFY(again.empty());
     QCOMPARE(editor.readBack().group(3).fields[kPopularityField], "x");
+}
+
+void CommandsTest::fullWidthNumberInASpinIsSaved() {
+    Editor editor(Sample());
+    TQvEnv& window = *editor.window;
+    window.FormCreate();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QLineEdit* box = window.row(1).mStep;
+    box->setFocus();
+    TypeInto(box, QStringLiteral("２５０"));
+    const auto boxes = AnswerBoxes([&] { window.Save1->trigger(); });
+    QVERIFY(boxes.empty());
+    QCOMPARE(test::InFile(editor.path, "Group0", "Maxstep"), std::string("250"));
+    window.row(1).PN->setFocus();
+    QCOMPARE(box->text(), QStringLiteral("250"));
 }
 
 void CommandsTest::messagesArePlainText() {

@@ -2,6 +2,7 @@
 // spin buttons bound to their edit boxes, a race box that cannot be edited.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QToolButton>
@@ -47,6 +48,8 @@ private slots:
     void settingAnItemTextSelectsIt();
     void spinButtonsStepWithinTheirRange();
     void arrowKeysStepTheSpin();
+    // The spin's box takes only numbers, full-width ones too, and what it shows is the
+    // position: the box never shows what a save would not write.
     void typedNumberBecomesThePosition_data();
     void typedNumberBecomesThePosition();
     void longTextsAreKeptWhole();
@@ -58,6 +61,11 @@ private slots:
     void chordsTypeNothing_data();
     void chordsTypeNothing();
     void editingShortcutsStillEdit();
+    // The chords that edit are an edit box's on Windows, on every system: Linux's own
+    // Ctrl+D, Ctrl+K and Ctrl+U (which would delete, Ctrl+U the whole text) do nothing,
+    // and Windows' Ctrl+Y and Alt+Backspace undo and redo there too.
+    void editingChordsAreThoseOfWindows_data();
+    void editingChordsAreThoseOfWindows();
     void startTexts();
     void codePage932Conversion();
     void errorBoxText_data();
@@ -200,21 +208,81 @@ void ControlsTest::arrowKeysStepTheSpin() {
 }
 
 void ControlsTest::typedNumberBecomesThePosition_data() {
+    QTest::addColumn<QString>("way");  // "keys", "paste" or "input method"
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("position");
-    QTest::newRow("in range") << "250" << 250;
-    QTest::newRow("with separator") << "1,000" << 1000;
-    QTest::newRow("above range") << "5000" << 1000;
-    QTest::newRow("below range") << "0" << 1;
-    QTest::newRow("not a number keeps the position") << "abc" << 100;
-    QTest::newRow("empty keeps the position") << "" << 100;
+    QTest::addColumn<QString>("shown");  // while the box has the focus
+    QTest::addColumn<QString>("left");   // once it is left
+    const struct {
+        const char* name;
+        const char* way;
+        QString typed;
+        int position;
+        QString shown;
+        QString left;
+    } rows[] = {
+        {"in range", "keys", "250", 250, "250", "250"},
+        {"with separator", "keys", "1,000", 1000, "1,000", "1,000"},
+        {"without separator", "keys", "1000", 1000, "1000", "1,000"},
+        {"above range", "keys", "5000", 1000, "5000", "1,000"},
+        {"below range", "keys", "0", 1, "0", "1"},
+        {"signed", "keys", "+7", 7, "+7", "7"},
+        {"negative", "keys", "-7", 1, "-7", "1"},
+        {"beyond 64 bits", "keys", "123456789012345678901234", 1000, "123456789012345678901234",
+         "1,000"},
+        // A Japanese input method types numbers in their full-width forms.
+        {"full-width digits", "keys", "１２", 12, "１２", "12"},
+        {"full-width separator", "keys", "１，０００", 1000, "１，０００", "1,000"},
+        {"full-width sign", "keys", "－５", 1, "－５", "1"},
+        {"full-width and ASCII digits", "keys", "１2３", 123, "１2３", "123"},
+        {"committed by an input method", "input method", "３００", 300, "３００", "300"},
+        {"pasted full-width", "paste", "５５", 55, "５５", "55"},
+        // Nothing that is no number gets into the box; what does is the position.
+        {"letters", "keys", "abc", 100, "", "100"},
+        {"letters between digits", "keys", "1a2", 12, "12", "12"},
+        {"full-width letter", "keys", "１ｘ", 1, "１", "1"},
+        {"pasted with letters", "paste", "12ab", 100, "", "100"},
+        {"pasted two numbers", "paste", "1 2", 100, "", "100"},
+        {"input method letters", "input method", "あ", 100, "", "100"},
+        // The start of a number keeps the position; leaving shows it again.
+        {"empty", "keys", "", 100, "", "100"},
+        {"only a sign", "keys", "-", 100, "-", "100"},
+    };
+    for (const auto& row : rows) {
+        QTest::newRow(row.name) << QString::fromLatin1(row.way) << row.typed << row.position
+                                << row.shown << row.left;
+    }
 }
 
 void ControlsTest::typedNumberBecomesThePosition() {
+    QFETCH(QString, way);
     QFETCH(QString, typed);
     QFETCH(int, position);
+    QFETCH(QString, shown);
+    QFETCH(QString, left);
     TQvEnv window;
-    TypeInto(window.row(1).mStep, typed);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QLineEdit* box = window.row(1).mStep;
+    box->setFocus();
+    TypeInto(box, QString());
+    if (way == QStringLiteral("keys")) {
+        TypeText(box, typed);
+    } else if (way == QStringLiteral("paste")) {
+        QGuiApplication::clipboard()->setText(typed);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QInputMethodEvent preedit(typed, {});
+        QApplication::sendEvent(box, &preedit);
+        QInputMethodEvent commit;
+        commit.setCommitString(typed);
+        QApplication::sendEvent(box, &commit);
+    }
+    QCOMPARE(box->text(), shown);
+    // The position is what a save writes.
+    QCOMPARE(int{window.row(1).maxStep->position()}, position);
+    window.row(1).PN->setFocus();
+    QCOMPARE(box->text(), left);
     QCOMPARE(int{window.row(1).maxStep->position()}, position);
 }
 
@@ -306,6 +374,83 @@ void ControlsTest::editingShortcutsStillEdit() {
     QCOMPARE(step->text(), QStringLiteral("1212"));
     QTest::keyClick(step, Qt::Key_Z, Qt::ControlModifier);  // undo
     QCOMPARE(step->text(), QStringLiteral("12"));
+}
+
+void ControlsTest::editingChordsAreThoseOfWindows_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("cursor");    // where the cursor stands in "ab9 cd" ("9" was typed)
+    QTest::addColumn<QString>("keys");  // pressed in turn
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cursorAfter");
+    const struct {
+        const char* name;
+        int cursor;
+        const char* keys;
+        const char* text;
+        int cursorAfter;
+    } chords[] = {
+        // Chords Linux's edit box takes and Windows' does not.
+        {"Ctrl+D deletes nothing", 3, "Ctrl+D", "ab9 cd", 3},
+        {"Ctrl+K deletes nothing", 3, "Ctrl+K", "ab9 cd", 3},
+        {"Ctrl+U deletes nothing", 3, "Ctrl+U", "ab9 cd", 3},
+        {"Ctrl+E moves nowhere", 0, "Ctrl+E", "ab9 cd", 0},
+        {"Ctrl+Shift+Insert pastes nothing", 3, "Ctrl+Shift+Insert", "ab9 cd", 3},
+        // Windows' chords of the history.
+        {"Alt+Backspace undoes", 6, "Alt+Backspace", "ab cd", 2},
+        {"Ctrl+Y redoes", 3, "Ctrl+Z, Ctrl+Y", "ab9 cd", 3},
+        {"Alt+Shift+Backspace redoes", 3, "Ctrl+Z, Alt+Shift+Backspace", "ab9 cd", 3},
+        // The chords both take.
+        {"Ctrl+Z undoes", 3, "Ctrl+Z", "ab cd", 2},
+        {"Ctrl+Shift+Z redoes", 3, "Ctrl+Z, Ctrl+Shift+Z", "ab9 cd", 3},
+        {"Ctrl+X cuts", 3, "Ctrl+A, Ctrl+X", "", 0},
+        {"Shift+Delete cuts", 3, "Ctrl+A, Shift+Del", "", 0},
+        {"Ctrl+V pastes", 3, "Ctrl+V", "ab9X cd", 4},
+        {"Shift+Insert pastes", 3, "Shift+Ins", "ab9X cd", 4},
+        {"Ctrl+C copies", 3, "Ctrl+A, Ctrl+C, End, Ctrl+V", "ab9 cdab9 cd", 12},
+        {"Ctrl+Insert copies", 3, "Ctrl+A, Ctrl+Ins, End, Shift+Ins", "ab9 cdab9 cd", 12},
+        {"Ctrl+Backspace deletes a word", 3, "Ctrl+Backspace", " cd", 0},
+        {"Ctrl+Delete deletes a word", 0, "Ctrl+Del", "cd", 0},
+        {"Ctrl+Left moves by a word", 6, "Ctrl+Left", "ab9 cd", 4},
+        {"Ctrl+Right moves by a word", 0, "Ctrl+Right", "ab9 cd", 4},
+    };
+    // A text box, a combo box, a folder box and the chooser's name box.
+    for (const char* box : {"Step1", "Type1", "Edit2", "NameBox"}) {
+        for (const auto& chord : chords) {
+            QTest::addRow("%s %s", box, chord.name)
+                << QString::fromLatin1(box) << chord.cursor << QString::fromLatin1(chord.keys)
+                << QString::fromLatin1(chord.text) << chord.cursorAfter;
+        }
+    }
+}
+
+void ControlsTest::editingChordsAreThoseOfWindows() {
+    QFETCH(QString, box);
+    QFETCH(int, cursor);
+    QFETCH(QString, keys);
+    QFETCH(QString, text);
+    QFETCH(int, cursorAfter);
+    TQvEnv window;
+    FolderDialog dialog(QString{});
+    QWidget* target =
+        box == QStringLiteral("NameBox") ? test::Control(dialog, box) : test::Control(window, box);
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    if (auto* combo = qobject_cast<QComboBox*>(target)) {
+        edit = combo->lineEdit();
+    }
+    QVERIFY(edit != nullptr);
+    edit->setText(QStringLiteral("ab cd"));
+    edit->setCursorPosition(2);
+    TypeText(target, QStringLiteral("9"));
+    QCOMPARE(edit->text(), QStringLiteral("ab9 cd"));
+    edit->setCursorPosition(cursor);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("X"));
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(QStringLiteral("Y"), QClipboard::Selection);
+    }
+    QTest::keySequence(target, QKeySequence(keys));
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(edit->cursorPosition(), cursorAfter);
 }
 
 void ControlsTest::raceBoxCannotBeEdited() {

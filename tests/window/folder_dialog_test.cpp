@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStorageInfo>
@@ -104,8 +106,13 @@ private slots:
     void anotherDriveIsShownInTheDriveBox();
     void newFolderNeedsTheUsersYes();
     void chosenTextComesBackVerbatim();
+    // A folder whose name the file cannot hold is refused with a word, and so is a text
+    // typed after it, which its box let in.
     void textTheFileCannotHoldIsNotAccepted_data();
     void textTheFileCannotHoldIsNotAccepted();
+    // A file's name is no folder to choose, nor to make.
+    void aFileIsNotAFolder_data();
+    void aFileIsNotAFolder();
     void helpAsksForItsTopic();
     // Enter presses the focused button, as in the main window; elsewhere it is "OK".
     void focusedButtonTakesEnter_data();
@@ -357,9 +364,58 @@ void FolderDialogTest::textTheFileCannotHoldIsNotAccepted() {
     QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(dialog.currentFolder(), folder);
-    dialog.accept();
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.result(), int{QDialog::Rejected});
+    // Any answer would make a folder, were the question asked.
+    FolderDialog::setCreateAnswerForTesting(true);
+    auto* nameBox = Child<QLineEdit>(dialog, "NameBox");
+    for (const QString& typed : {QString(), QStringLiteral("/new")}) {
+        nameBox->setFocus();
+        QTest::keyClick(nameBox, Qt::Key_End);
+        test::TypeText(nameBox, typed);
+        QCOMPARE(dialog.folderName(), QDir::toNativeSeparators(folder) + typed);
+        const auto boxes = AnswerBoxes([&] { QTest::keyClick(nameBox, Qt::Key_Return); });
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QCOMPARE(boxes[0].caption, QStringLiteral("ディレクトリの選択"));
+        QCOMPARE(
+            boxes[0].text,
+            QStringLiteral("設定ファイルに保存できない文字がディレクトリ名に含まれています。"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].format, Qt::PlainText);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int{QDialog::Rejected});
+    }
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/new")));
+}
+
+void FolderDialogTest::aFileIsNotAFolder_data() {
+    QTest::addColumn<QString>("typed");  // TREE stands for the tree's folder
+    QTest::newRow("full path") << "TREE/A.ini";
+    QTest::newRow("with a final separator") << "TREE/A.ini/";
+    QTest::newRow("with two final separators") << "TREE/A.ini//";
+    QTest::newRow("relative") << "b.txt";
+}
+
+void FolderDialogTest::aFileIsNotAFolder() {
+    QFETCH(QString, typed);
+    const Tree tree;
+    QDir::setCurrent(tree.root());
+    typed.replace(QStringLiteral("TREE"), tree.root());
+    typed = QDir::toNativeSeparators(typed);
+    FolderDialog::setCreateAnswerForTesting(true);
+    FolderChoice choice;
+    const auto boxes = AnswerBoxes([&] {
+        choice = Choose(tree.root(), [&typed](FolderDialog& dialog) {
+            TypeInto(Child<QLineEdit>(dialog, "NameBox"), typed);
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.folderName(), typed);
+            dialog.reject();
+        });
+    });
+    QVERIFY(!choice.chosen);
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].caption, QStringLiteral("ディレクトリの選択"));
+    QCOMPARE(boxes[0].text, QStringLiteral("指定されたパスはディレクトリではありません。"));
+    QVERIFY(QFileInfo(tree.path(QStringLiteral("A.ini"))).isFile());
 }
 
 void FolderDialogTest::focusedButtonTakesEnter_data() {

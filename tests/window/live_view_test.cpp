@@ -2,6 +2,9 @@
 // alone shows the tool's values, what the user is editing or has edited stays the user's.
 
 #include <QAbstractItemView>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -9,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "file_watch.h"
 #include "test_files.h"
 #include "window_style.h"
 #include "window_test_support.h"
@@ -28,6 +32,7 @@ namespace {
 // The window reads the file some 150 ms after a change; the margin is for slow runners
 // (sanitizers, Wine).
 constexpr int kShowsWithin = 3000;
+constexpr int kQuiet = static_cast<int>(FileWatch::kQuiet.count());
 
 // An editor on the sample, loaded, shown and active, as the user sees it.
 std::unique_ptr<Editor> OpenEditor() {
@@ -58,6 +63,9 @@ private slots:
     // A value that does not convert shows as text, raises no box and is saved back as it is.
     void valuesThatDoNotConvertArriveWithoutABox();
     void aDeletedAndRecreatedFileIsFollowedAgain();
+    // The betting tool reinstalled: its folder removed and made again, with a new file.
+    void aRemovedAndRecreatedFolderIsFollowedAgain_data();
+    void aRemovedAndRecreatedFolderIsFollowedAgain();
 };
 
 void LiveViewTest::rowsFollowAnotherProgramsWrites() {
@@ -201,6 +209,66 @@ void LiveViewTest::aDeletedAndRecreatedFileIsFollowedAgain() {
     std::string bytes = test::ReadBytes(editor->path);
     bytes.replace(bytes.find("Total=777"), 9, "Total=778");
     test::WriteBytes(editor->path, bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("778"), kShowsWithin);
+}
+
+void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain_data() {
+    QTest::addColumn<QString>("file");     // below a temporary folder
+    QTest::addColumn<QString>("removed");  // the folder removed with everything in it
+    QTest::addColumn<bool>("pause");       // a moment between the folder and its file
+    QTest::newRow("its folder") << "tool/Jnx.ini"
+                                << "tool" << false;
+    QTest::newRow("its folder, the file later") << "tool/Jnx.ini"
+                                                << "tool" << true;
+    QTest::newRow("the folder above too") << "tool/data/Jnx.ini"
+                                          << "tool" << false;
+    QTest::newRow("the folder above too, the file later") << "tool/data/Jnx.ini"
+                                                          << "tool" << true;
+}
+
+void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain() {
+    QFETCH(QString, file);
+    QFETCH(QString, removed);
+    QFETCH(bool, pause);
+    QTemporaryDir dir;
+    const QString filePath = dir.filePath(file);
+    const QString folder = QFileInfo(filePath).absolutePath();
+    QVERIFY(QDir().mkpath(folder));
+    const std::string path = QFile::encodeName(filePath).toStdString();
+    test::WriteBytes(path, Sample());
+    TQvEnv window([&path] { return path; });
+    window.FormCreate();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    const int follows = window.followCount();
+    if (!QDir(dir.filePath(removed)).removeRecursively()) {
+#ifdef _WIN32
+        QSKIP("Windows keeps a folder a program watches");
+#else
+        QFAIL("the folder could not be removed");
+#endif
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > follows, kShowsWithin);
+    QCOMPARE(window.row(4).Total->text(), QStringLiteral("3500"));
+    // While it is gone, what else happens above it is not read for.
+    QTest::qWait(2 * kQuiet);
+    const int gone = window.followCount();
+    test::WriteBytes(dir.filePath(QStringLiteral("other.txt")).toStdString(), "x");
+    QTest::qWait(3 * kQuiet);
+    QCOMPARE(window.followCount(), gone);
+
+    QVERIFY(QDir().mkpath(folder));
+    if (pause) {
+        QTest::qWait(3 * kQuiet);
+    }
+    test::WriteBytes(path, Sample());
+    OtherProgramWrites(path, "Group3", "Total", "777");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("777"), kShowsWithin);
+    // Written in place, not replaced, as well.
+    std::string bytes = test::ReadBytes(path);
+    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
+    test::WriteBytes(path, bytes);
     QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("778"), kShowsWithin);
 }
 

@@ -15,6 +15,7 @@ using test::Captions;
 using test::ClickPage;
 using test::DistinctModel;
 using test::TypeInto;
+using test::TypeText;
 using test::WindowOn;
 
 namespace {
@@ -51,6 +52,10 @@ private slots:
     void failedFillFillsEverythingElse();
     void failedFillStoresTheGroupsOwnText();
     void userChangeOfAFailedSpinIsStored();
+    // A spin showing a file value that is no number takes no typed text that is none
+    // either, and stores the group's own text until it holds a number: never the position
+    // another group left in it.
+    void failedSpinTakesOnlyANumber();
 };
 
 void PageTransferTest::sampleFileShowsFirstPage() {
@@ -303,6 +308,39 @@ void PageTransferTest::userChangeOfAFailedSpinIsStored() {
     window->pages().SwitchTo(1);
     QCOMPARE(window->model().group(14).fields[kPopularityField], "4");
     QCOMPARE(window->model().group(20).fields[kMaxStepField], "82");
+}
+
+void PageTransferTest::failedSpinTakesOnlyANumber() {
+    SettingsModel model = DistinctModel();
+    model.group(14).fields[kPopularityField] = "abc";            // page 2, row 3
+    model.group(15).fields[kMaxStepField] = "\x82\x50\x82\x51";  // "１２", page 2, row 4
+    const std::unique_ptr<TQvEnv> window = WindowOn(model);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
+    QCOMPARE(window->row(4).mStep->text(), QStringLiteral("１２"));  // as the file has it
+
+    QLineEdit* box = window->row(3).Nk;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_End);
+    TypeText(box, QStringLiteral("x"));
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), QStringLiteral("abc"));
+    // Emptied, the box stands for no number yet: page 1's position (3) stays out of "E".
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QString());
+    window->pages().StoreShownPage();
+    QCOMPARE(window->model().group(14).fields[kPopularityField], "abc");
+    QCOMPARE(window->model().group(15).fields[kMaxStepField], "\x82\x50\x82\x51");
+    // Left empty, it shows the group's text again.
+    window->row(5).PN->setFocus();
+    QCOMPARE(box->text(), QStringLiteral("abc"));
+
+    // A number typed over the full-width text is stored as the number.
+    TypeInto(window->row(4).mStep, QStringLiteral("３４"));
+    window->pages().StoreShownPage();
+    QCOMPARE(window->model().group(15).fields[kMaxStepField], "34");
 }
 
 }  // namespace jnx

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QWheelEvent>
+#include <algorithm>
+#include <array>
 #include <limits>
 #include <utility>
 
@@ -37,6 +39,35 @@ bool IsChordTyping(const QKeyEvent& event) {
     return true;
 }
 
+// The key and its modifiers, the keypad's left out.
+QKeyCombination ChordOf(const QKeyEvent& event) {
+    return QKeyCombination(event.modifiers() & ~Qt::KeypadModifier,
+                           static_cast<Qt::Key>(event.key()));
+}
+
+// Chords that Qt's edit box takes on Linux desktops, after Emacs and X11, and an edit box
+// on Windows does not: delete the next character, to the end, the whole line; move to the
+// end; paste the mouse's selection. A box lets them pass, as a command of the window.
+constexpr std::array<QKeyCombination, 5> kLinuxOnlyChords = {{
+    Qt::ControlModifier | Qt::Key_D,
+    Qt::ControlModifier | Qt::Key_K,
+    Qt::ControlModifier | Qt::Key_U,
+    Qt::ControlModifier | Qt::Key_E,
+    Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Insert,
+}};
+
+// Chords with which an edit box on Windows undoes or redoes and Qt's edit box on Linux
+// does not (Alt+Backspace would delete a character there).
+struct HistoryChord {
+    QKeyCombination chord;
+    bool redo;
+};
+constexpr std::array<HistoryChord, 3> kWindowsHistoryChords = {{
+    {Qt::ControlModifier | Qt::Key_Y, true},
+    {Qt::AltModifier | Qt::Key_Backspace, false},
+    {Qt::AltModifier | Qt::ShiftModifier | Qt::Key_Backspace, true},
+}};
+
 }  // namespace
 
 LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
@@ -45,6 +76,21 @@ LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {
 }
 
 void LineEdit::keyPressEvent(QKeyEvent* event) {
+    // The same chords edit on every system, as they do in an edit box on Windows.
+    const QKeyCombination chord = ChordOf(*event);
+    if (std::find(kLinuxOnlyChords.begin(), kLinuxOnlyChords.end(), chord) !=
+        kLinuxOnlyChords.end()) {
+        event->ignore();
+        return;
+    }
+    for (const HistoryChord& history : kWindowsHistoryChords) {
+        if (history.chord == chord) {
+            if (!isReadOnly()) {
+                history.redo ? redo() : undo();
+            }
+            return;
+        }
+    }
     if (IsChordTyping(*event)) {
         event->ignore();  // let the window have it; a box takes no text from it
         return;

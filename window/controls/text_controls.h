@@ -11,7 +11,9 @@ namespace jnx {
 // An edit box as every box of the window and the folder chooser behaves: no length limit,
 // and a key pressed with Alt or Ctrl (other than an editing shortcut such as Ctrl+C or
 // Ctrl+A) never types its character, so a mistyped menu mnemonic cannot end up in the
-// settings file.
+// settings file. The chords that edit are those of an edit box on Windows, on every
+// system: Linux's Ctrl+D, Ctrl+K, Ctrl+U and Ctrl+E do nothing, and Ctrl+Y and
+// Alt+Backspace redo and undo.
 class LineEdit : public QLineEdit {
     Q_OBJECT
 public:

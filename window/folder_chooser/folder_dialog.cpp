@@ -1,6 +1,5 @@
 #include "folder_dialog.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -246,12 +245,23 @@ bool FolderDialog::userAgreesToCreate() {
     return question.clickedButton() == yes;
 }
 
+void FolderDialog::refuse(std::string_view message) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), Utf8(message), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 void FolderDialog::accept() {
     const QString text = nameBox_->text();
     if (!IsStorableText(text)) {
         // A folder whose name the settings file cannot hold (as one line of code page 932)
-        // cannot be chosen.
-        QApplication::beep();
+        // cannot be chosen. Browsing reaches such folders, and the box shows them.
+        refuse(layout::kUnstorableNameMessage);
+        return;
+    }
+    if (NamesNoFolder(text)) {
+        // Not made, and not a folder the betting tool could use.
+        refuse(layout::kNotAFolderMessage);
         return;
     }
     const bool exists = !text.isEmpty() && QFileInfo(QDir::current(), text).isDir();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 class QComboBox;
 class QListWidget;
@@ -25,8 +26,9 @@ struct FolderChoice {
 // folder's files; the drive box the drives (elsewhere than on Windows the mounted file
 // systems). Browsing changes the process's current directory, which stays so after the
 // dialog has closed. A folder that does not exist is accepted only when the user agrees
-// to have it made; a text that code page 932 cannot hold is not accepted, since the
-// settings file could not store it.
+// to have it made; a text that code page 932 cannot hold (or that holds a line break) is
+// not accepted, since the settings file could not store it, nor is the name of a file:
+// a message box under the dialog's caption says why.
 class FolderDialog : public QDialog {
     Q_OBJECT
 public:
@@ -63,6 +65,8 @@ private:
     void fillDrives();
     void openItem(const QListWidgetItem* item);
     [[nodiscard]] bool userAgreesToCreate();
+    // Says why "OK" did not take the text; the dialog stays open.
+    void refuse(std::string_view message);
 
     QString current_;
     Cp932LineEdit* nameBox_ = nullptr;

@@ -70,4 +70,12 @@ inline constexpr std::string_view kCreateQuestionCaption = "確認";
 inline constexpr std::string_view kYesCaption = "はい(&Y)";
 inline constexpr std::string_view kNoCaption = "いいえ(&N)";
 
+// Said, under the dialog's caption, when "OK" cannot take the folder-name box's text: the
+// settings file could not store it (a character code page 932 lacks, a line break), or it
+// names a file.
+inline constexpr std::string_view kUnstorableNameMessage =
+    "設定ファイルに保存できない文字がディレクトリ名に含まれています。";
+inline constexpr std::string_view kNotAFolderMessage =
+    "指定されたパスはディレクトリではありません。";
+
 }  // namespace jnx::layout

@@ -54,6 +54,18 @@ QString StartFolder(const QString& start) {
     return info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : current;
 }
 
+bool NamesNoFolder(const QString& text) {
+    QString path = text;
+    while (path.size() > 1 && IsFolderSeparator(path.back())) {
+        path.chop(1);
+    }
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QFileInfo info(QDir::current(), path);
+    return info.exists() && !info.isDir();
+}
+
 QStringList FoldersDownTo(const QString& folder) {
     QStringList chain;
     QDir dir(folder);

@@ -26,6 +26,10 @@ QString FolderPartOf(const QString& text);
 // without a drive letter, such as a network path, also opens at the current directory.
 QString StartFolder(const QString& start);
 
+// Whether the text names something that is there and is no folder, such as a file, with
+// or without separators after it (a relative text taken against the current directory).
+bool NamesNoFolder(const QString& text);
+
 // The folders from the root down to `folder`, each as a full path.
 QStringList FoldersDownTo(const QString& folder);
 
