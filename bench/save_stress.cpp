@@ -9,11 +9,13 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -149,6 +151,7 @@ int main(int argc, char** argv) {
     new (shared) Shared;
     const pid_t tool = ::fork();
     if (tool == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // ends with the saves, however they end
         RunTool(path, *shared, period, pieces ? 4096 : 0);
     }
 
