@@ -135,7 +135,6 @@ TEST(WindowsSave, CopyHoldsTheWholeSaveBeforeTheReplacement) {
     const std::string path = dir.file("Jnx.ini");
     test::SyncedModel edited;
     EditSample(path, edited);
-    SettingsModel& model = edited.model;
     std::string copyBytes;
     {
         const HookGuard hook([&copyBytes](const std::string& temporary) {
@@ -205,7 +204,6 @@ TEST(WindowsSave, FileOpenToReadersOnlyIsNotReplaced) {
     const std::string path = dir.file("Jnx.ini");
     test::SyncedModel edited;
     EditSample(path, edited);
-    SettingsModel& model = edited.model;
     const std::string original = test::ReadBytes(path);
 
     const HANDLE other = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -226,7 +224,6 @@ TEST(WindowsSave, ReadOnlyFileIsLeftAsItWas) {
     const std::string path = dir.file("Jnx.ini");
     test::SyncedModel edited;
     EditSample(path, edited);
-    SettingsModel& model = edited.model;
     const std::string original = test::ReadBytes(path);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     const DWORD before = Attributes(path);
@@ -261,7 +258,6 @@ TEST(WindowsSave, AttributesAreKept) {
         const std::string path = dir.file("Jnx.ini");
         test::SyncedModel edited;
         EditSample(path, edited);
-        SettingsModel& model = edited.model;
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), c.attributes));
         const DWORD before = Attributes(path);
         ASSERT_EQ(before & kKeptAttributes, c.attributes & kKeptAttributes);
@@ -334,7 +330,6 @@ TEST(WindowsSaveLeftovers, CopyOfAKilledSaveGoesWithTheNextSave) {
     const std::string path = dir.file("Jnx.ini");
     test::SyncedModel edited;
     EditSample(path, edited);
-    SettingsModel& model = edited.model;
     const EndedProcess killed;
     ASSERT_TRUE(killed.ended());
     const std::string leftover = CopyName(killed.pid(), 0);
@@ -408,7 +403,6 @@ TEST(WindowsSaveLeftovers, CopyOfASaveAtWorkStays) {
     const std::string path = dir.file("Jnx.ini");
     test::SyncedModel edited;
     EditSample(path, edited);
-    SettingsModel& model = edited.model;
 
     ProfileFile atWork(path);
     atWork.write("Group3", "Total", "777");
