@@ -15,8 +15,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
     const int saves = numbers.size() > 0 ? std::stoi(numbers[0]) : 200;
     const auto period = std::chrono::milliseconds(numbers.size() > 1 ? std::stoi(numbers[1]) : 30);
 
-    const fs::path folder = fs::temp_directory_path() / ("jnx-stress-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("jnx-stress-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     const std::string path = (folder / "Jnx.ini").string();
     std::string sample = ReadAll(JNX_SAMPLE_SETTINGS);

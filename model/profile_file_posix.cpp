@@ -517,11 +517,10 @@ Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
     for (const std::string_view piece : pieces) {
         size += static_cast<off_t>(piece.size());
     }
-    if (::fstat(fd, &opened) != 0) {
-        outcome = Outcome::Failed;
-    } else if (VersionFromStat(opened) != read) {
+    const auto& hook = ReplaceHookSlot();
+    if (::fstat(fd, &opened) == 0 && VersionFromStat(opened) != read) {
         outcome = Outcome::Changed;
-    } else if (const auto& hook = ReplaceHookSlot(); hook && !hook(target.string())) {
+    } else if (!S_ISREG(opened.st_mode) || (hook && !hook(target.string()))) {
         outcome = Outcome::Failed;
     } else if (WritePieces(fd, pieces) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 &&
                ::fstat(fd, &opened) == 0) {
@@ -587,7 +586,7 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
         ++KeyWrites();
         document.write(write.section, write.key, write.value);
         // The document answers a read from what was written to it.
-        readBack.push_back(ProfileDocument::asRead(write.value));
+        readBack.emplace_back(ProfileDocument::asRead(write.value));
     }
     const fs::path target(path);
     struct stat existing {};

@@ -101,8 +101,8 @@ std::vector<std::optional<Text>> SaveProfile(const std::string& path, const Save
                 throw WriteError(path);
             }
             if (quietFor < times.quietWhenCut && LooksCut(bytes)) {
-                std::this_thread::sleep_for(std::min<nanoseconds>(
-                    times.quietWhenCut - quietFor, std::chrono::milliseconds(20)));
+                std::this_thread::sleep_for(std::min<nanoseconds>(times.quietWhenCut - quietFor,
+                                                                  std::chrono::milliseconds(20)));
                 continue;
             }
         }

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <climits>
 
+#include "cp932.h"
+
 namespace jnx {
 
 namespace {
@@ -22,7 +24,19 @@ bool IsPlainDecimal(std::string_view text) {
 }  // namespace
 
 std::string TemporaryPrefix(std::string_view fileName) {
-    return std::string(".").append(fileName).append(".tmp-");
+    // A name has at most 255 bytes: "." and ".tmp-", a process id and a number of up to
+    // ten digits each and the dash between them leave 228 for the file's own name, cut
+    // where a character ends.
+    constexpr std::size_t kMaxNameBytes = 255 - 1 - 5 - 10 - 1 - 10;
+    std::size_t kept = 0;
+    while (kept < fileName.size()) {
+        const std::size_t next = kept + cp932::CharLength(fileName, kept);
+        if (next > kMaxNameBytes) {
+            break;
+        }
+        kept = next;
+    }
+    return std::string(".").append(fileName.substr(0, kept)).append(".tmp-");
 }
 
 std::optional<int> TemporaryFileWriter(std::string_view name, std::string_view prefix) {

@@ -12,10 +12,13 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "errors.h"
+#include "profile_document.h"
 #include "profile_file.h"
 #include "test_files.h"
 #include "test_models.h"
@@ -315,6 +318,92 @@ TEST(ProfileFileLeftovers, OnlyTemporariesOfEndedSavesOfThisFileGo) {
     EXPECT_EQ(test::ReadBytes(dir.path() / "victim"), "x");
     EXPECT_EQ(test::ListFolder(dir.path() / folder), "inside\n");
     EXPECT_TRUE(fs::is_symlink(dir.path() / link));
+}
+
+// ---------------------------------------------------------------------------------------
+// Files and folders the saving user may not write, and names at the file system's limit.
+
+// A save of one key through SaveProfile, as the editor's saves go.
+void SaveKey(const std::string& path, const std::string& value) {
+    SaveProfile(path, [&value](ProfileDocument&) {
+        return std::vector<ProfileWrite>{{"S", "K", value}};
+    });
+}
+
+// Runs `body` in a child process as a user other than the file's owner (nobody, when the
+// tests run as root); gives the child's exit status, or -1 when no such user can be had.
+int AsAnotherUser(const std::function<int()>& body) {
+    constexpr uid_t kNobody = 65534;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            ::_exit(99);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) != 99 ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ProfileFileAccess, FileOfAnotherUserIsRefusedUntouched) {
+    if (::getuid() != 0) {
+        GTEST_SKIP() << "needs root to stand for the other user";
+    }
+    test::TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0777));  // a folder anyone may write
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, "[S]\r\nK=1\r\n");
+    fs::permissions(path, fs::perms(0644));
+    const int status = AsAnotherUser([&path] {
+        try {
+            SaveKey(path, "2");
+            return 1;
+        } catch (const WriteError&) {
+            return 0;
+        }
+    });
+    EXPECT_EQ(status, 0) << "another user's save replaced the file";
+    EXPECT_EQ(test::ReadBytes(path), "[S]\r\nK=1\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0U) << "the file changed hands";
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// No temporary file can be made in the folder: the file is written in place, whole.
+TEST(ProfileFileAccess, WritableFileInAFolderWeMayNotWriteIsSavedInPlace) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, "; kept\r\n[S]\r\nK=longer value\r\n[T]\r\nL=2\r\n");
+    fs::permissions(path, fs::perms(0666));
+    fs::permissions(dir.path(), fs::perms(0555));
+    const int status = AsAnotherUser([&path] {
+        try {
+            SaveKey(path, "1");
+            return 0;
+        } catch (const WriteError&) {
+            return 1;
+        }
+    });
+    fs::permissions(dir.path(), fs::perms(0700));
+    EXPECT_EQ(status, 0) << "the save failed";
+    EXPECT_EQ(test::ReadBytes(path), "; kept\r\n[S]\r\nK=1\r\n[T]\r\nL=2\r\n");
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// A settings file reached through a link whose target's name is as long as a name can be:
+// the temporary file's name is cut to fit beside it.
+TEST(ProfileFileAccess, TargetWithTheLongestNameIsSaved) {
+    test::TempDir dir;
+    const std::string target(250, 'j');
+    test::WriteBytes(dir.path() / target, "[S]\r\nK=1\r\n");
+    fs::create_symlink(target, dir.path() / "Jnx.ini");
+    const std::string path = dir.file("Jnx.ini");
+    EXPECT_NO_THROW(SaveKey(path, "2"));
+    EXPECT_NO_THROW(Save(path, "3"));
+    EXPECT_EQ(test::ReadBytes(dir.path() / target), "[S]\r\nK=3\r\n");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "Jnx.ini"));
 }
 
 }  // namespace
