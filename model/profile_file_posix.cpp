@@ -350,9 +350,15 @@ bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& 
 
 enum class ReadResult { Read, Missing, Failed, TooLarge };
 
+// Largest file read whole: far beyond any settings file, and well within memory.
+constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
+
 // Whether `bytes` can be made to hold `size` bytes: a file larger than memory (a sparse
 // file of many gigabytes, say) cannot be read whole.
 bool Reserve(std::string& bytes, std::size_t size) {
+    if (size > kMaxFileSize) {
+        return false;
+    }
     try {
         bytes.resize(size);
         return true;

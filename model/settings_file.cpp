@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "errors.h"
 #include "profile_file.h"
 #include "settings_keys.h"
 
@@ -25,12 +26,17 @@ void ReadIni(SettingsModel& model, const std::string& path) {
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
     const std::vector<Text> values = StorableValues(model);
-    ProfileFile profile(path);
-    const std::vector<SettingsKey>& keys = SettingsKeys();
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        profile.write(keys[i].section, keys[i].key, values[i]);
+    try {
+        ProfileFile profile(path);
+        const std::vector<SettingsKey>& keys = SettingsKeys();
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            profile.write(keys[i].section, keys[i].key, values[i]);
+        }
+        profile.commit();
+    } catch (const ReadError&) {
+        // A file that cannot be read cannot be written key by key either.
+        throw WriteError(path);
     }
-    profile.commit();
 }
 
 }  // namespace jnx

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -478,6 +479,37 @@ TEST(RobustnessOnDisk, ReadOnlyFileIsRefusedUntouched) {
         EXPECT_EQ(test::ReadBytes(path), "[Dir]\r\nPatData=old\r\n");
         EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
     }
+}
+
+// A file too large to hold in memory is reported as unreadable, naming it, and neither a
+// load nor a save touches it.
+TEST(RobustnessOnDisk, FileTooLargeToReadIsReportedAsSuch) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    std::error_code error;
+    fs::resize_file(path, std::uintmax_t{100} << 30, error);  // sparse: no disk taken
+    if (error) {
+        GTEST_SKIP() << "no sparse file of 100 GB here: " << error.message();
+    }
+    // " を読み込めません"
+    const std::string kCannotRead =
+        "\x20\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
+    SettingsModel model;
+    try {
+        ReadIni(model, path);
+        ADD_FAILURE() << "loaded";
+    } catch (const ReadError& read) {
+        EXPECT_EQ(read.message(), path + kCannotRead);
+        EXPECT_EQ(read.path(), path);
+    }
+    EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), path); }), path + kCannotWrite);
+    EXPECT_EQ(fs::file_size(path), std::uintmax_t{100} << 30);
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
 }
 
 TEST(RobustnessOnDisk, SettingsPathIsAFolder) {
