@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the Windows release: the zip holds exactly its four files, and the program in it
-# starts on Wine beside a Jnx.ini, shows its window and saves with Space on "保存終了".
+# starts on Wine beside a Jnx.ini, shows its window, saves an edit by the menu and exits.
 #
 #   windows_zip_test.sh ZIP WINE_FOLDER
 set -euo pipefail
@@ -36,6 +36,6 @@ fi
 version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt" | head -n 1)
 strings -el "$scratch/JnxEnv.exe" | grep -A1 -x ProductVersion | grep -qx "$version" ||
     { echo "FAILED: JnxEnv.exe's version resource lacks $version" >&2; exit 1; }
-bash "$here/editor_e2e.sh" space_saves_and_exits "$scratch/JnxEnv.exe" "$root/sample/Jnx.ini" \
+bash "$here/editor_e2e.sh" save_by_menu_then_exit "$scratch/JnxEnv.exe" "$root/sample/Jnx.ini" \
     "$root/cmake/wine-run.sh $wine_folder"
 echo "PASSED (the release $zip)"
