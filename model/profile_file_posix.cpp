@@ -12,6 +12,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <optional>
 #include <random>
@@ -289,9 +290,9 @@ bool WritePieces(int fd, const std::vector<std::string_view>& pieces) {
 
 // Gives a temporary file the settings file's owner (where we may: as root) and permission
 // bits, or those of a new file when there is none, and writes and flushes the bytes.
-// `filled`, when given, gets the file's status once it is written.
+// `filled` gets the file's status once it is written.
 bool FillTemporary(TemporaryFile& temporary, const struct stat* existing,
-                   const std::vector<std::string_view>& pieces, struct stat* filled = nullptr) {
+                   const std::vector<std::string_view>& pieces, struct stat* filled) {
     mode_t mode = NewFileMode();
     if (existing != nullptr) {
         [[maybe_unused]] const int ignored =
@@ -299,8 +300,8 @@ bool FillTemporary(TemporaryFile& temporary, const struct stat* existing,
         mode = existing->st_mode & 07777;
     }
     return ::fchmod(temporary.fd(), mode) == 0 && WritePieces(temporary.fd(), pieces) &&
-           ::fsync(temporary.fd()) == 0 &&
-           (filled == nullptr || ::fstat(temporary.fd(), filled) == 0) && temporary.closeFd();
+           ::fsync(temporary.fd()) == 0 && ::fstat(temporary.fd(), filled) == 0 &&
+           temporary.closeFd();
 }
 
 // Makes the rename of a file into `target`'s folder durable. The file is already replaced,
@@ -322,30 +323,50 @@ bool MayWrite(const fs::path& target, const struct stat& existing) {
            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+using platform::Outcome;
+
+// Puts the pieces in the place of `target` through a new temporary file beside it: made
+// private, given the owner and permission bits of the file (`existing`, or those of a new
+// file when it is null), written, flushed, shown to the test hook, and renamed over the
+// file if `stillTheFile` then agrees. `filled` gets the new file's status; `failure` says
+// why no temporary file could be made. Whatever fails, no temporary file remains.
+Outcome ReplaceThroughTemporary(const fs::path& target, const struct stat* existing,
+                                const std::vector<std::string_view>& pieces,
+                                const std::function<bool()>& stillTheFile, CreateFailure& failure,
+                                struct stat& filled) {
+    RemoveLeftoverTemporaries(target);
+    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
+    if (!temporary || !FillTemporary(*temporary, existing, pieces, &filled)) {
+        return Outcome::Failed;
+    }
+    if (const auto& hook = ReplaceHookSlot(); hook && !hook(temporary->path())) {
+        return Outcome::Failed;
+    }
+    if (!stillTheFile()) {
+        return Outcome::Changed;
+    }
+    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
+        return Outcome::Failed;
+    }
+    temporary->keep();
+    FlushFolderOf(target);
+    return Outcome::Done;
+}
+
 // Replaces the file's contents in one step; false when anything failed, in which case
 // the file is as it was and no temporary file remains.
 bool ReplaceContents(const fs::path& file, const std::vector<std::string_view>& pieces) {
     const fs::path target = ResolveLinks(file);
-    RemoveLeftoverTemporaries(target);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !MayWrite(target, existing)) {
         return false;
     }
     CreateFailure failure = CreateFailure::None;
-    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
-    if (!temporary || !FillTemporary(*temporary, exists ? &existing : nullptr, pieces)) {
-        return false;
-    }
-    if (const auto& hook = ReplaceHookSlot(); hook && !hook(temporary->path())) {
-        return false;
-    }
-    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
-        return false;
-    }
-    temporary->keep();
-    FlushFolderOf(target);
-    return true;
+    struct stat filled {};
+    return ReplaceThroughTemporary(
+               target, exists ? &existing : nullptr, pieces, [] { return true; }, failure,
+               filled) == Outcome::Done;
 }
 
 enum class ReadResult { Read, Missing, Failed, TooLarge };
@@ -370,23 +391,16 @@ bool Reserve(std::string& bytes, std::size_t size) {
     return false;
 }
 
-// Reads the whole of an opened regular file, whose status `info` gives, into `bytes`; false
-// when it cannot be read or is too large to hold (`tooLarge` then says so).
-bool ReadOpened(int fd, const struct stat& info, std::string& bytes, bool* tooLarge = nullptr) {
+// Reads the whole of an opened regular file, whose status `info` gives, into `bytes`.
+ReadResult ReadOpened(int fd, const struct stat& info, std::string& bytes) {
     // One byte more than the file holds, so that the end shows without growing.
     if (!Reserve(bytes, static_cast<std::size_t>(info.st_size) + 1)) {
-        if (tooLarge != nullptr) {
-            *tooLarge = true;
-        }
-        return false;
+        return ReadResult::TooLarge;
     }
     std::size_t size = 0;
     for (;;) {
         if (size == bytes.size() && !Reserve(bytes, size + 65536)) {  // the file grew
-            if (tooLarge != nullptr) {
-                *tooLarge = true;
-            }
-            return false;
+            return ReadResult::TooLarge;
         }
         const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (got < 0 && errno == EINTR) {
@@ -394,7 +408,7 @@ bool ReadOpened(int fd, const struct stat& info, std::string& bytes, bool* tooLa
         }
         if (got < 0) {
             bytes.clear();
-            return false;
+            return ReadResult::Failed;
         }
         if (got == 0) {
             break;
@@ -402,7 +416,7 @@ bool ReadOpened(int fd, const struct stat& info, std::string& bytes, bool* tooLa
         size += static_cast<std::size_t>(got);
     }
     bytes.resize(size);
-    return true;
+    return ReadResult::Read;
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
@@ -412,12 +426,9 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
     struct stat info {};
-    ReadResult result = ReadResult::Read;
-    bool tooLarge = false;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !ReadOpened(fd, info, bytes, &tooLarge)) {
-        result = tooLarge ? ReadResult::TooLarge : ReadResult::Failed;
-    }
+    const ReadResult result = ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+                                  ? ReadResult::Failed
+                                  : ReadOpened(fd, info, bytes);
     ::close(fd);
     return result;
 }
@@ -574,7 +585,7 @@ Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::s
     if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
         outcome = Outcome::Failed;
     } else if (VersionFromStat(before) == expected) {
-        if (!ReadOpened(fd, before, bytes)) {
+        if (ReadOpened(fd, before, bytes) != ReadResult::Read) {
             outcome = Outcome::Failed;
         } else if (::fstat(fd, &after) == 0 && VersionFromStat(after) == expected &&
                    VersionOf(path) == expected) {
@@ -604,35 +615,22 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
             return Outcome::Failed;
         }
     }
-    RemoveLeftoverTemporaries(target);
     CreateFailure failure = CreateFailure::None;
-    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
-    if (!temporary) {
-        // A file the user may write in a folder the user may not: written in place, as the
-        // profile functions would write it.
-        return failure == CreateFailure::FolderNotWritable && read.exists
-                   ? WriteInPlace(target, read, document.pieces(), written)
-                   : Outcome::Failed;
-    }
     struct stat filled {};
-    if (!FillTemporary(*temporary, read.exists ? &existing : nullptr, document.pieces(), &filled)) {
-        return Outcome::Failed;
-    }
-    if (const auto& hook = ReplaceHookSlot(); hook && !hook(temporary->path())) {
-        return Outcome::Failed;
-    }
     // The file read, and only that, is replaced: a write of the other program's since the
     // read sends the save back to read it again.
-    if (VersionOf(path) != read) {
-        return Outcome::Changed;
+    const Outcome outcome = ReplaceThroughTemporary(
+        target, read.exists ? &existing : nullptr, document.pieces(),
+        [&] { return VersionOf(path) == read; }, failure, filled);
+    if (failure == CreateFailure::FolderNotWritable && read.exists) {
+        // A file the user may write in a folder the user may not: written in place, as the
+        // profile functions would write it.
+        return WriteInPlace(target, read, document.pieces(), written);
     }
-    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
-        return Outcome::Failed;
+    if (outcome == Outcome::Done) {
+        written = VersionFromStat(filled);
     }
-    temporary->keep();
-    FlushFolderOf(target);
-    written = VersionFromStat(filled);
-    return Outcome::Done;
+    return outcome;
 }
 
 }  // namespace platform

@@ -290,6 +290,14 @@ std::optional<std::string> ReadHandle(HANDLE file) {
     }
 }
 
+// Writes one key into the file through the profile functions; false when they fail.
+bool WriteKey(const std::string& file, std::string_view section, std::string_view key,
+              std::string_view value) {
+    ++platform::KeyWrites();
+    return WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
+                                      std::string(value).c_str(), file.c_str()) != 0;
+}
+
 // Removes a copy, whatever it holds, and forgets its name. Never throws.
 void DiscardCopy(std::string& copy, std::wstring& wideCopy) noexcept {
     if (copy.empty()) {
@@ -403,9 +411,7 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
         state.copy = std::move(*copy);
         state.wideCopy = std::move(*wideCopy);
     }
-    ++platform::KeyWrites();
-    if (!WritePrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                    std::string(value).c_str(), state.copy.c_str())) {
+    if (!WriteKey(state.copy, section, key, value)) {
         // The writes before this one went with the copy: none of them may be committed now.
         state.discardCopy();
         state.failed = true;
@@ -497,6 +503,23 @@ Outcome MayWrite(const std::wstring& path) {
     return GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::Changed : Outcome::Failed;
 }
 
+// Writes the keys into the file through the profile functions, and gives in `readBack`,
+// write by write, what they read back for each key: they may read a value otherwise than
+// it was written. False when a write fails.
+bool WriteAndReadBack(const std::string& file, const std::vector<ProfileWrite>& writes,
+                      std::vector<std::optional<Text>>& readBack) {
+    for (const ProfileWrite& write : writes) {
+        if (!WriteKey(file, write.section, write.key, write.value)) {
+            return false;
+        }
+    }
+    ProfileFile written(file);  // flushes the profile cache when it goes
+    for (const ProfileWrite& write : writes) {
+        readBack.push_back(written.find(write.section, write.key));
+    }
+    return true;
+}
+
 // Writes into the file itself, as the profile functions do, for a folder in which no copy
 // can be made: no longer all or nothing.
 Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, const FileVersion& read,
@@ -508,18 +531,8 @@ Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, cons
     if (const auto& hook = ReplaceHookSlot(); hook && !hook(path)) {
         return Outcome::Failed;
     }
-    ProfileFile direct(path);
-    for (const ProfileWrite& write : writes) {
-        ++KeyWrites();
-        if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
-                                        std::string(write.key).c_str(),
-                                        std::string(write.value).c_str(), path.c_str())) {
-            return Outcome::Failed;
-        }
-    }
-    Flush(path);
-    for (const ProfileWrite& write : writes) {
-        readBack.push_back(direct.find(write.section, write.key));
+    if (!WriteAndReadBack(path, writes, readBack)) {
+        return Outcome::Failed;
     }
     if (!FlushToDisk(widePath)) {
         return Outcome::Failed;
@@ -625,23 +638,9 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
             return Outcome::Changed;
         }
     }
-    for (const ProfileWrite& write : writes) {
-        ++KeyWrites();
-        if (!WritePrivateProfileStringA(std::string(write.section).c_str(),
-                                        std::string(write.key).c_str(),
-                                        std::string(write.value).c_str(), copy.path.c_str())) {
-            return Outcome::Failed;
-        }
+    if (!WriteAndReadBack(copy.path, writes, readBack)) {
+        return Outcome::Failed;
     }
-    {
-        // The profile functions may read a value back otherwise than it was written: ask
-        // them.
-        ProfileFile copied(copy.path);
-        for (const ProfileWrite& write : writes) {
-            readBack.push_back(copied.find(write.section, write.key));
-        }
-    }
-    Flush(copy.path);
     RemoveLeftoverCopies(folder, fileName);
     const auto& hook = ReplaceHookSlot();
     if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
