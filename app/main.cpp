@@ -4,8 +4,8 @@
 #include <array>
 
 #include "error_box.h"
+#include "look/window_style.h"
 #include "qv_env.h"
-#include "window_style.h"
 
 int main(int /*argc*/, char* argv[]) {
     // The program takes no arguments, and Qt gets none either ("-reverse", "-stylesheet"

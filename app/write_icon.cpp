@@ -9,7 +9,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "app_icon.h"
+#include "look/app_icon.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 2 || argv[1][0] == '\0') {

@@ -122,7 +122,8 @@ int main(int argc, char* argv[]) {
         timer.start();
         window.followFile();
         refreshes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e3);
-        if (window.row(1).Total->text() != (run % 2 == 0 ? "2222" : "1111")) {
+        if (window.row(1).text(jnx::layout::Column::Total)->text() !=
+            (run % 2 == 0 ? "2222" : "1111")) {
             std::cerr << "the refresh did not show the new total\n";
             return 1;
         }

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
+#include "look/window_style.h"
 #include "window_layout.h"
-#include "window_style.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

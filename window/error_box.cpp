@@ -10,7 +10,7 @@
 #include <exception>
 #include <string>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "errors.h"
 
 namespace jnx {

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <exception>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "errors.h"
 #include "int_conversion.h"
 #include "tables.h"
@@ -15,34 +15,17 @@ namespace {
 
 constexpr int kRowsPerPage = layout::kRowCount;
 
-UpDown* SpinOf(const RowControls& row, std::size_t spin) {
-    return spin == 0 ? row.Ud : row.maxStep;
+// The control the user edits the binding's value in; for a spin, its edit box.
+QWidget* EditedControl(const RowControls& row, const FieldBinding& binding) {
+    if (binding.kind == ControlKind::Spin) {
+        return row.spin(binding.column)->buddy();
+    }
+    return row.widget(binding.column);
 }
 
-// The plain text box that shows field k, or null for the fields shown in their own way.
-Cp932LineEdit* TextBoxOf(const RowControls& row, std::size_t k) {
-    for (const layout::ColumnLayout& place : layout::kColumns) {
-        if (place.field == k) {
-            return row.textBox(place.column);
-        }
-    }
-    return nullptr;
-}
-
-// The control the user edits field k with: a combo box, a spin's edit box or a text box.
-QWidget* FieldControl(const RowControls& row, std::size_t k) {
-    switch (k) {
-        case kTypeField:
-            return row.Type;
-        case kPopularityField:
-            return row.Nk;
-        case kCourseField:
-            return row.Bb;
-        case kMaxStepField:
-            return row.mStep;
-        default:
-            return TextBoxOf(row, k);
-    }
+// The binding of a group's value: its active flag or one of its fields.
+const FieldBinding& BindingOf(const ModelPlace& place) {
+    return place.kind == ModelPlace::Kind::Active ? kActiveBinding : BindingOfField(place.field);
 }
 
 }  // namespace
@@ -50,51 +33,64 @@ QWidget* FieldControl(const RowControls& row, std::size_t k) {
 PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
     : model_(model), controls_(controls) {}
 
-void PageTransfer::fillSpin(std::size_t row, Spin spin, const Text& text,
-                            std::exception_ptr& firstError) {
-    UpDown* control = SpinOf((*controls_.rows)[row], spin);
-    try {
-        control->setPosition(StrToInt(text));
-    } catch (const ConversionError&) {
-        // Until the user gives the spin a number, MemoryPage stores the group's own text.
-        control->showText(DecodeCp932(text));
-        if (!firstError) {
-            firstError = std::current_exception();
+void PageTransfer::fill(std::size_t row, const FieldBinding& binding,
+                        std::exception_ptr& firstError) {
+    const RowControls& controls = (*controls_.rows)[row];
+    const GroupSettings& group = model_.group(groupOfRow(row));
+    switch (binding.kind) {
+        case ControlKind::Check:
+            controls.check()->setChecked(group.active);
+            return;
+        case ControlKind::Text:
+            controls.text(binding.column)->setBytes(group.fields.at(*binding.field));
+            return;
+        case ControlKind::List:
+            controls.list(binding.column)->setBytes(group.fields.at(*binding.field));
+            return;
+        case ControlKind::Spin: {
+            const Text& text = group.fields.at(*binding.field);
+            try {
+                controls.spin(binding.column)->setPosition(StrToInt(text));
+            } catch (const ConversionError&) {
+                // Until the user gives the spin a number, MemoryPage stores the group's own
+                // text.
+                controls.spin(binding.column)->showText(DecodeCp932(text));
+                if (!firstError) {
+                    firstError = std::current_exception();
+                }
+            }
+            return;
         }
     }
 }
 
-void PageTransfer::fillField(std::size_t row, std::size_t k, std::exception_ptr& firstError) {
+void PageTransfer::store(std::size_t row, const FieldBinding& binding) {
     const RowControls& controls = (*controls_.rows)[row];
-    const Text& text = model_.group(groupOfRow(row)).fields.at(k);
-    switch (k) {
-        case kTypeField:
-            controls.Type->setBytes(text);
+    GroupSettings& group = model_.group(groupOfRow(row));
+    switch (binding.kind) {
+        case ControlKind::Check:
+            group.active = controls.check()->isChecked();
             return;
-        case kPopularityField:
-            fillSpin(row, kPopularitySpin, text, firstError);
+        case ControlKind::Text:
+            group.fields.at(*binding.field) = controls.text(binding.column)->bytes();
             return;
-        case kCourseField:
-            controls.Bb->setBytes(text);
+        case ControlKind::List:
+            group.fields.at(*binding.field) = controls.list(binding.column)->bytes();
             return;
-        case kMaxStepField:
-            fillSpin(row, kMaxStepSpin, text, firstError);
+        case ControlKind::Spin:
+            if (const UpDown* spin = controls.spin(binding.column); spin->hasPosition()) {
+                group.fields.at(*binding.field) = IntToStr(spin->position());
+            }
             return;
-        default:
-            TextBoxOf(controls, k)->setBytes(text);
     }
 }
 
 void PageTransfer::fillPlace(const ModelPlace& place, std::exception_ptr& firstError) {
     switch (place.kind) {
         case ModelPlace::Kind::Active:
-            if (const auto row = rowOfGroup(place.group)) {
-                (*controls_.rows)[*row].Act->setChecked(model_.group(place.group).active);
-            }
-            return;
         case ModelPlace::Kind::Field:
             if (const auto row = rowOfGroup(place.group)) {
-                fillField(*row, place.field, firstError);
+                fill(*row, BindingOf(place), firstError);
             }
             return;
         case ModelPlace::Kind::BetAutoRead:
@@ -114,10 +110,9 @@ void PageTransfer::UpDatePage(FillErrors errors) {
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         const std::size_t g = groupOfRow(r);
-        (*controls_.rows)[r].Gr->setText(DecodeCp932(GroupName.at(g)));
-        fillPlace({ModelPlace::Kind::Active, g, 0}, firstError);
-        for (std::size_t k = 0; k < kFieldCount; ++k) {
-            fillPlace({ModelPlace::Kind::Field, g, k}, firstError);
+        (*controls_.rows)[r].label()->setText(DecodeCp932(GroupName.at(g)));
+        for (const FieldBinding& binding : kFieldBindings) {
+            fill(r, binding, firstError);
         }
     }
     for (const ModelPlace::Kind kind :
@@ -132,22 +127,8 @@ void PageTransfer::UpDatePage(FillErrors errors) {
 void PageTransfer::MemoryPage() {
     pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
-        const RowControls& row = (*controls_.rows)[r];
-        GroupSettings& group = model_.group(groupOfRow(r));
-        auto& f = group.fields;
-        group.active = row.Act->isChecked();
-        f[kTypeField] = row.Type->bytes();
-        if (row.Ud->hasPosition()) {
-            f[kPopularityField] = IntToStr(row.Ud->position());
-        }
-        f[kCourseField] = row.Bb->bytes();
-        if (row.maxStep->hasPosition()) {
-            f[kMaxStepField] = IntToStr(row.maxStep->position());
-        }
-        for (const layout::ColumnLayout& place : layout::kColumns) {
-            if (place.field) {
-                f[*place.field] = row.textBox(place.column)->bytes();
-            }
+        for (const FieldBinding& binding : kFieldBindings) {
+            store(r, binding);
         }
     }
     model_.betAutoReadFolder = controls_.Edit2->bytes();
@@ -160,23 +141,23 @@ std::size_t PageTransfer::groupOfRow(std::size_t row) const {
     return static_cast<std::size_t>(pageOffset_) + row;
 }
 
-void PageTransfer::Start() {
+void PageTransfer::start() {
     currentPage_ = 1;
     requestedPage_ = 1;
     UpDatePage();
 }
 
-void PageTransfer::SwitchTo(int page) {
+void PageTransfer::switchTo(int page) {
     requestedPage_ = page;
     MemoryPage();
     UpDatePage();
 }
 
-void PageTransfer::Redisplay() {
-    SwitchTo(currentPage_);
+void PageTransfer::redisplay() {
+    switchTo(currentPage_);
 }
 
-void PageTransfer::StoreShownPage() {
+void PageTransfer::storeShownPage() {
     requestedPage_ = currentPage_;
     MemoryPage();
 }
@@ -197,9 +178,7 @@ QWidget* PageTransfer::controlOf(const ModelPlace& place) const {
             if (!row) {
                 return nullptr;
             }
-            const RowControls& controls = (*controls_.rows)[*row];
-            return place.kind == ModelPlace::Kind::Active ? controls.Act
-                                                          : FieldControl(controls, place.field);
+            return EditedControl((*controls_.rows)[*row], BindingOf(place));
         }
         case ModelPlace::Kind::BetAutoRead:
             return controls_.Edit2;
@@ -225,7 +204,7 @@ bool PageTransfer::isBusy(const ModelPlace& place) const {
     return combo != nullptr && combo->view()->isVisible();
 }
 
-void PageTransfer::ShowTaken(const std::vector<ModelPlace>& places) {
+void PageTransfer::showTaken(const std::vector<ModelPlace>& places) {
     std::exception_ptr ignored;  // shown as text, reported to nobody
     for (const ModelPlace& place : places) {
         fillPlace(place, ignored);

@@ -7,10 +7,11 @@
 #include <optional>
 #include <vector>
 
+#include "controls/text_controls.h"
+#include "field_bindings.h"
 #include "row_controls.h"
 #include "settings_keys.h"
 #include "settings_model.h"
-#include "text_controls.h"
 
 namespace jnx {
 
@@ -43,7 +44,7 @@ public:
     [[nodiscard]] std::size_t groupOfRow(std::size_t row) const;
 
     // Shows page 1 of the model, as after the start's load; conversion errors as UpDatePage.
-    void Start();
+    void start();
 
     // Model to rows, for the current page. A popularity or maximum step that is not an
     // integer text shows as text in its spin's edit box (UpDown::showText) and the fill
@@ -52,13 +53,13 @@ public:
     void UpDatePage(FillErrors errors = FillErrors::Raise);
 
     // Stores the rows and shows page `page` (1 … 3), which may be the current one.
-    void SwitchTo(int page);
+    void switchTo(int page);
 
     // Stores the rows and shows the current page again, after a command changed the rows.
-    void Redisplay();
+    void redisplay();
 
     // Stores the rows of the current page, which stays current.
-    void StoreShownPage();
+    void storeShownPage();
 
     // Whether the control that shows the key on the current page is in the user's hands:
     // it has the window's focus (where an input method composes, too) or its list is
@@ -68,7 +69,7 @@ public:
     // Shows the model's values of the keys given where the current page shows them, each
     // in its own control and no other; a value that does not convert shows as text, as
     // UpDatePage(FillErrors::Keep) shows it.
-    void ShowTaken(const std::vector<ModelPlace>& places);
+    void showTaken(const std::vector<ModelPlace>& places);
 
 private:
     // Rows to model, for the current page, texts exactly as the controls hold them; then
@@ -76,11 +77,10 @@ private:
     // text until the user gives it a number (UpDown::hasPosition).
     void MemoryPage();
 
-    enum Spin : std::size_t { kPopularitySpin, kMaxStepSpin, kSpinCount };
-
-    void fillSpin(std::size_t row, Spin spin, const Text& text, std::exception_ptr& firstError);
-    // Fills the control of field k in row `row` from the row's group.
-    void fillField(std::size_t row, std::size_t k, std::exception_ptr& firstError);
+    // Fills the row's control of the binding from the row's group.
+    void fill(std::size_t row, const FieldBinding& binding, std::exception_ptr& firstError);
+    // Stores the row's control of the binding into the row's group.
+    void store(std::size_t row, const FieldBinding& binding);
     // Fills the control that shows the key on the current page, if the page shows it.
     void fillPlace(const ModelPlace& place, std::exception_ptr& firstError);
     // The control that shows the key on the current page; null when the page does not.

@@ -11,14 +11,14 @@
 #include <utility>
 #include <vector>
 
-#include "app_icon.h"
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "error_box.h"
-#include "folder_dialog.h"
-#include "folder_paths.h"
+#include "folder_chooser/folder_dialog.h"
+#include "folder_chooser/folder_paths.h"
+#include "look/app_icon.h"
+#include "look/window_style.h"
 #include "tables.h"
 #include "window_layout.h"
-#include "window_style.h"
 
 namespace jnx {
 
@@ -80,7 +80,7 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
     buildTopBar(client);
     buildHeadings(client);
     for (int r = 1; r <= layout::kRowCount; ++r) {
-        row(r) = BuildRow(client, r);
+        row(r) = RowControls(client, r);
     }
     buildBottomArea(client);
     buildMenu();
@@ -252,7 +252,7 @@ void TQvEnv::setSettingsEnabled(bool enabled) {
     }
     // The rows too: what they would take could never be saved.
     for (const RowControls& controls : rows_) {
-        controls.panel->setEnabled(enabled);
+        controls.panel()->setEnabled(enabled);
     }
     Save1->setEnabled(enabled);
 }
@@ -266,7 +266,7 @@ void TQvEnv::FormCreate() {
     sync_.load(path);
     setSettingsEnabled(true);
     fileWatch_->watch(QFile::decodeName(QByteArray::fromStdString(path)));
-    pages_->Start();
+    pages_->start();
 }
 
 void TQvEnv::followFile() {
@@ -274,10 +274,10 @@ void TQvEnv::followFile() {
     waitingForFocus_ = false;
     try {
         // The rows first: what the user has typed counts as changed from then on.
-        pages_->StoreShownPage();
+        pages_->storeShownPage();
         const RefreshResult result = sync_.refresh(
             settingsPath_(), [this](const ModelPlace& place) { return pages_->isBusy(place); });
-        pages_->ShowTaken(result.taken);
+        pages_->showTaken(result.taken);
         waitingForFocus_ = result.passedBusy;
     } catch (const std::exception&) {
         // Nobody asked for this read: the rows keep their values, and the next change of
@@ -286,36 +286,37 @@ void TQvEnv::followFile() {
 }
 
 void TQvEnv::page1Click() {
-    pages_->SwitchTo(1);
+    pages_->switchTo(1);
 }
 void TQvEnv::page2Click() {
-    pages_->SwitchTo(2);
+    pages_->switchTo(2);
 }
 void TQvEnv::page3Click() {
-    pages_->SwitchTo(3);
+    pages_->switchTo(3);
 }
 
-void TQvEnv::zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field) {
+void TQvEnv::zeroColumn(FieldIndex field) {
+    const layout::Column column = BindingOfField(field).column;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-        (rows_[r].*box)->setBytes("0");
+        rows_[r].text(column)->setBytes("0");
         sync_.markReset(pages_->groupOfRow(r), field);
     }
-    pages_->Redisplay();
+    pages_->redisplay();
 }
 
 void TQvEnv::TotalZeroClick() {
-    zeroColumn(&RowControls::Total, kTotalField);
+    zeroColumn(kTotalField);
 }
 
 void TQvEnv::Button1Click() {
-    zeroColumn(&RowControls::PN, kBalanceField);
+    zeroColumn(kBalanceField);
 }
 
 void TQvEnv::save() {
-    pages_->StoreShownPage();
+    pages_->storeShownPage();
     // The values kept from the file show at once. The save has succeeded: one that does
     // not convert is shown as text, as a page fill keeps it, and reported to nobody.
-    pages_->ShowTaken(sync_.save(settingsPath_()));
+    pages_->showTaken(sync_.save(settingsPath_()));
 }
 
 void TQvEnv::Save1Click() {

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "controls/text_controls.h"
 #include "file_watch.h"
 #include "page_transfer.h"
 #include "row_controls.h"
 #include "settings_model.h"
 #include "settings_path.h"
 #include "settings_sync.h"
-#include "text_controls.h"
 
 namespace jnx {
 
@@ -116,9 +116,9 @@ private:
     // The buttons and menu item that read or write the settings, and every box whose
     // value a save would write.
     void setSettingsEnabled(bool enabled);
-    // Sets one text box of every row to "0" and stores and shows the page again; the
-    // next save writes those zeros whatever the file holds by then.
-    void zeroColumn(Cp932LineEdit* RowControls::*box, std::size_t field);
+    // Sets the text box of the field in every row to "0" and stores and shows the page
+    // again; the next save writes those zeros whatever the file holds by then.
+    void zeroColumn(FieldIndex field);
     // Stores the page shown and writes what the user changed into the file; the rows show
     // the values the file kept.
     void save();

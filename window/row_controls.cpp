@@ -4,10 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "colour_names.h"
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
+#include "field_bindings.h"
+#include "look/colour_names.h"
+#include "look/window_style.h"
 #include "tables.h"
-#include "window_style.h"
 
 namespace jnx {
 
@@ -29,35 +30,38 @@ std::vector<std::string_view> CourseNames() {
     return {CourseCode.begin(), CourseCode.end()};
 }
 
-UpDown* BuildSpin(QLineEdit* buddy, Column column, QWidget* panel) {
-    const layout::SpinColumn spin = *ColumnOf(column).spin;
-    const SpinField range = *SpinOfField(spin.field);
-    return new UpDown(buddy, static_cast<qint16>(range.minimum), static_cast<qint16>(range.maximum),
-                      static_cast<qint16>(spin.start), panel);
+// The names a list offers: the bet types or the racecourses.
+std::vector<std::string_view> ListNames(FieldIndex field) {
+    return field == kTypeField ? BetTypeNames() : CourseNames();
 }
 
-// Creates the row's controls, each of its own kind; the table places them afterwards.
-void CreateControls(RowControls& row, QWidget* panel) {
-    row.Gr = new QLabel(panel);
-    row.Act = new QCheckBox(panel);
-    row.Type = new Cp932ComboBox(BetTypeNames(), panel);
-    row.Nk = new LineEdit(panel);
-    row.Ud = BuildSpin(row.Nk, Column::Ud, panel);
-    row.Bb = new Cp932ComboBox(CourseNames(), panel);
-    row.Race = new Cp932LineEdit(panel);
-    row.Race->setReadOnly(true);
-    row.Step = new Cp932LineEdit(panel);
-    row.Total = new Cp932LineEdit(panel);
-    row.Bet = new Cp932LineEdit(panel);
-    row.Odd = new Cp932LineEdit(panel);
-    row.Plus = new Cp932LineEdit(panel);
-    row.Skip = new Cp932LineEdit(panel);
-    row.mOdd = new Cp932LineEdit(panel);
-    row.mStep = new LineEdit(panel);
-    row.maxStep = BuildSpin(row.mStep, Column::MaxStepSpin, panel);
-    row.PN = new Cp932LineEdit(panel);
-    row.blankLeft = new LineEdit(panel);
-    row.blankRight = new LineEdit(panel);
+UpDown* BuildSpin(QLineEdit* buddy, const FieldBinding& binding, QWidget* panel) {
+    const SpinField range = *SpinOfField(*binding.field);
+    return new UpDown(buddy, static_cast<qint16>(range.minimum), static_cast<qint16>(range.maximum),
+                      static_cast<qint16>(ColumnOf(binding.column).spinStart), panel);
+}
+
+// A new control of the kind that shows the column's value. Spin buttons work the edit box
+// left of them; that box, the blank ones and the group's name show no value themselves.
+QWidget* CreateControl(Column column, QWidget* panel, QWidget* left) {
+    if (column == Column::Gr) {
+        return new QLabel(panel);
+    }
+    const FieldBinding* binding = FindBinding(column);
+    if (binding == nullptr) {
+        return new LineEdit(panel);
+    }
+    switch (binding->kind) {
+        case ControlKind::Check:
+            return new QCheckBox(panel);
+        case ControlKind::List:
+            return new Cp932ComboBox(ListNames(*binding->field), panel);
+        case ControlKind::Spin:
+            return BuildSpin(qobject_cast<QLineEdit*>(left), *binding, panel);
+        case ControlKind::Text:
+            break;
+    }
+    return new Cp932LineEdit(panel);
 }
 
 void SetStartText(QWidget* widget, const QString& text) {
@@ -70,56 +74,6 @@ void SetStartText(QWidget* widget, const QString& text) {
 
 }  // namespace
 
-QWidget* RowControls::widget(Column column) const {
-    switch (column) {
-        case Column::Gr:
-            return Gr;
-        case Column::Act:
-            return Act;
-        case Column::Type:
-            return Type;
-        case Column::Nk:
-            return Nk;
-        case Column::Ud:
-            return Ud;
-        case Column::Bb:
-            return Bb;
-        case Column::Race:
-            return Race;
-        case Column::Step:
-            return Step;
-        case Column::Total:
-            return Total;
-        case Column::Bet:
-            return Bet;
-        case Column::Odd:
-            return Odd;
-        case Column::Plus:
-            return Plus;
-        case Column::Skip:
-            return Skip;
-        case Column::mOdd:
-            return mOdd;
-        case Column::mStep:
-            return mStep;
-        case Column::MaxStepSpin:
-            return maxStep;
-        case Column::PN:
-            return PN;
-        case Column::BlankLeft:
-            return blankLeft;
-        case Column::BlankRight:
-            return blankRight;
-        case Column::Count:
-            break;
-    }
-    return nullptr;
-}
-
-Cp932LineEdit* RowControls::textBox(Column column) const {
-    return qobject_cast<Cp932LineEdit*>(widget(column));
-}
-
 namespace {
 
 // The name of a row control: "Type1", "Ud101", "Edit5" …
@@ -129,18 +83,18 @@ QString ControlName(const layout::ColumnLayout& place, int row) {
 
 }  // namespace
 
-RowControls BuildRow(QWidget* parent, int row) {
-    RowControls controls;
+RowControls::RowControls(QWidget* parent, int row) : panel_(new QFrame(parent)) {
     const layout::Rect rect = layout::RowRect(row);
-    controls.panel = new QFrame(parent);
-    controls.panel->setObjectName(QStringLiteral("Panel%1").arg(2 * row - 1));
-    controls.panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    controls.panel->setGeometry(rect.x, rect.y, rect.width, rect.height);
-    SetFontColour(controls.panel, Colour::BtnText);
-    CreateControls(controls, controls.panel);
+    panel_->setObjectName(QStringLiteral("Panel%1").arg(2 * row - 1));
+    panel_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel_->setGeometry(rect.x, rect.y, rect.width, rect.height);
+    SetFontColour(panel_, Colour::BtnText);
 
+    QWidget* left = nullptr;
     for (const layout::ColumnLayout& place : layout::kColumns) {
-        QWidget* widget = controls.widget(place.column);
+        QWidget* widget = CreateControl(place.column, panel_, left);
+        controls_.at(static_cast<std::size_t>(place.column)) = widget;
+        left = widget;
         widget->setObjectName(ControlName(place, row));
         widget->setGeometry(place.x, layout::kRowControlY, place.width, place.height);
         const std::optional<Colour> colour =
@@ -154,19 +108,21 @@ RowControls BuildRow(QWidget* parent, int row) {
         SetStartText(widget, Utf8(place.startText));
     }
 
-    const layout::LabelColours& label = layout::kGroupLabelColours.at(row - 1);
-    controls.Gr->setText(Utf8(GroupName.at(row - 1)));
-    controls.Gr->setAlignment(Qt::AlignCenter);
-    controls.Gr->setFont(WindowFont(layout::kGroupLabelFontHeight));
-    SetBackground(controls.Gr, label.background);
-    SetFontColour(controls.Gr, label.text);
+    text(Column::Race)->setReadOnly(true);
+
+    QLabel* name = label();
+    const layout::LabelColours& colours = layout::kGroupLabelColours.at(row - 1);
+    name->setText(Utf8(GroupName.at(row - 1)));
+    name->setAlignment(Qt::AlignCenter);
+    name->setFont(WindowFont(layout::kGroupLabelFontHeight));
+    SetBackground(name, colours.background);
+    SetFontColour(name, colours.text);
     // The group's name takes no input: it keeps its colours while the row is disabled
     // (after a failed load), where grey would vanish on the white and pink labels.
-    QPalette palette = controls.Gr->palette();
+    QPalette palette = name->palette();
     palette.setColor(QPalette::Disabled, QPalette::WindowText,
                      palette.color(QPalette::Active, QPalette::WindowText));
-    controls.Gr->setPalette(palette);
-    return controls;
+    name->setPalette(palette);
 }
 
 }  // namespace jnx

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "colour_names.h"
 #include "enum_tables.h"
+#include "look/colour_names.h"
 #include "tables.h"
 
 namespace jnx::layout {
@@ -72,12 +72,6 @@ enum class Column : std::size_t {
     Count,  // the number of columns, not a column
 };
 
-// A spin column: the field whose range it takes, and its position before the first fill.
-struct SpinColumn {
-    FieldIndex field;
-    int start;
-};
-
 struct ColumnLayout {
     Column column;
     // The control's name is namePrefix + (nameStep × row + nameOffset): "Type1", "Ud101",
@@ -92,10 +86,7 @@ struct ColumnLayout {
     std::optional<Colour> firstRowColour{};  // where row 1 differs
     std::optional<Colour> fontColour{};      // where it differs from the row's
     std::string_view startText{};            // before the first fill from the model
-    std::optional<SpinColumn> spin{};
-    // The group's value that a plain text box shows and gives back; the combo boxes, the
-    // spins and the check box are filled and read each in its own way.
-    std::optional<FieldIndex> field{};
+    int spinStart = 0;                       // a spin's position before the first fill
 };
 
 // Every row control sits at y 8 in its row.
@@ -123,12 +114,7 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .height = 20,
      .colour = Colour::Yellow,
      .startText = "1"},
-    {.column = Column::Ud,
-     .namePrefix = "Ud",
-     .x = 127,
-     .width = 24,
-     .height = 20,
-     .spin = SpinColumn{kPopularityField, 1}},
+    {.column = Column::Ud, .namePrefix = "Ud", .x = 127, .width = 24, .height = 20, .spinStart = 1},
     {.column = Column::Bb,
      .namePrefix = "Bb",
      .x = 160,
@@ -142,24 +128,21 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .width = 25,
      .height = 20,
      .colour = Colour::InactiveCaptionText,
-     .startText = "1",
-     .field = kRaceField},
+     .startText = "1"},
     {.column = Column::Step,
      .namePrefix = "Step",
      .x = 240,
      .width = 33,
      .height = 20,
      .colour = Colour::ScrollBar,
-     .startText = "0",
-     .field = kStepField},
+     .startText = "0"},
     {.column = Column::Total,
      .namePrefix = "Total",
      .x = 272,
      .width = 49,
      .height = 20,
      .colour = Colour::InfoBk,
-     .startText = "0",
-     .field = kTotalField},
+     .startText = "0"},
     {.column = Column::Bet,
      .namePrefix = "Bet",
      .x = 320,
@@ -167,16 +150,14 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .height = 20,
      .colour = Colour::InactiveCaptionText,
      .firstRowColour = Colour::BtnFace,
-     .startText = "0",
-     .field = kBetField},
+     .startText = "0"},
     {.column = Column::Odd,
      .namePrefix = "Odd",
      .x = 368,
      .width = 49,
      .height = 20,
      .colour = Colour::InactiveCaptionText,
-     .startText = "0.0",
-     .field = kOddField},
+     .startText = "0.0"},
     {.column = Column::Plus,
      .namePrefix = "Plus",
      .x = 416,
@@ -184,24 +165,21 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .height = 20,
      .colour = Colour::Yellow,
      .fontColour = Colour::BtnText,
-     .startText = "500",
-     .field = kPlusField},
+     .startText = "500"},
     {.column = Column::Skip,
      .namePrefix = "Skip",
      .x = 464,
      .width = 41,
      .height = 20,
      .colour = Colour::BtnFace,
-     .startText = "0",
-     .field = kSkipField},
+     .startText = "0"},
     {.column = Column::mOdd,
      .namePrefix = "mOdd",
      .x = 504,
      .width = 41,
      .height = 20,
      .colour = Colour::Yellow,
-     .startText = "2.2",
-     .field = kMinOddField},
+     .startText = "2.2"},
     {.column = Column::mStep,
      .namePrefix = "mStep",
      .x = 544,
@@ -215,15 +193,14 @@ inline constexpr auto kColumns = std::to_array<ColumnLayout>({
      .x = 585,
      .width = 15,
      .height = 20,
-     .spin = SpinColumn{kMaxStepField, 100}},
+     .spinStart = 100},
     {.column = Column::PN,
      .namePrefix = "PN",
      .x = 608,
      .width = 57,
      .height = 20,
      .colour = Colour::BtnFace,
-     .startText = "0",
-     .field = kBalanceField},
+     .startText = "0"},
     {.column = Column::BlankLeft,
      .namePrefix = "Edit",
      .nameStep = 3,

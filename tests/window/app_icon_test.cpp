@@ -9,7 +9,7 @@
 #include <QTest>
 #include <vector>
 
-#include "app_icon.h"
+#include "look/app_icon.h"
 
 namespace jnx {
 

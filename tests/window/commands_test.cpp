@@ -6,17 +6,19 @@
 #include <QTest>
 #include <filesystem>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "error_box.h"
 #include "errors.h"
+#include "look/window_style.h"
 #include "profile_file.h"
 #include "settings_file.h"
 #include "tables.h"
 #include "test_files.h"
-#include "window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
+
+using layout::Column;
 
 using test::AnswerBoxes;
 using test::Captions;
@@ -86,8 +88,8 @@ void CommandsTest::startUpShowsPageOneOfTheFile() {
     QVERIFY(boxes.empty());
     QCOMPARE(editor.window->pages().currentPage(), 1);
     QCOMPARE(Captions(*editor.window), QStringLiteral("0123456789AB"));
-    QCOMPARE(editor.window->row(3).Type->currentText(), QStringLiteral("枠連"));
-    QCOMPARE(editor.window->row(3).PN->text(), QStringLiteral("-1200"));
+    QCOMPARE(editor.window->row(3).list(Column::Type)->currentText(), QStringLiteral("枠連"));
+    QCOMPARE(editor.window->row(3).text(Column::PN)->text(), QStringLiteral("-1200"));
     QVERIFY(editor.window->SaveEnd->isEnabled());
     QVERIFY(editor.window->Save1->isEnabled());
     // The load enables "保存終了" again, and it has the focus when the window opens.
@@ -99,7 +101,7 @@ void CommandsTest::startUpShowsPageOneOfTheFile() {
 void CommandsTest::saveKeepsThePageShown() {
     const auto editor = Editor::OnDistinctModel();
     TQvEnv& window = *editor->window;
-    TypeInto(window.row(2).mOdd, QStringLiteral("2.5"));
+    TypeInto(window.row(2).text(Column::mOdd), QStringLiteral("2.5"));
     window.Save1->trigger();
     QCOMPARE(window.pages().currentPage(), 1);
     QCOMPARE(Captions(window), QStringLiteral("0123456789AB"));
@@ -132,7 +134,8 @@ void CommandsTest::resetsTouchOnlyThePageShown() {
     test::Control<QPushButton>(window, button)->click();
     QCOMPARE(window.pages().currentPage(), 2);
     for (int r = 1; r <= 12; ++r) {
-        const Cp932LineEdit* box = field == kTotalField ? window.row(r).Total : window.row(r).PN;
+        const Cp932LineEdit* box = field == kTotalField ? window.row(r).text(Column::Total)
+                                                        : window.row(r).text(Column::PN);
         QCOMPARE(box->text(), QStringLiteral("0"));
     }
     QCOMPARE(ReadBytes(editor->path), before);  // the file changes only at a save
@@ -195,9 +198,11 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     TQvEnv& window = *editor.window;
     const TQvEnv fresh;  // the rows keep their start texts
     for (const int r : {1, 12}) {
-        QCOMPARE(window.row(r).Type->currentText(), fresh.row(r).Type->currentText());
-        QCOMPARE(window.row(r).Nk->text(), fresh.row(r).Nk->text());
-        QCOMPARE(window.row(r).Total->text(), fresh.row(r).Total->text());
+        QCOMPARE(window.row(r).list(Column::Type)->currentText(),
+                 fresh.row(r).list(Column::Type)->currentText());
+        QCOMPARE(window.row(r).edit(Column::Nk)->text(), fresh.row(r).edit(Column::Nk)->text());
+        QCOMPARE(window.row(r).text(Column::Total)->text(),
+                 fresh.row(r).text(Column::Total)->text());
     }
     for (const char* name :
          {"page1", "page2", "page3", "TotalZero", "Button1", "FindDir1", "FindDir2", "SaveEnd"}) {
@@ -212,14 +217,15 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
 
     // Nor do the rows and boxes take input: nothing typed there could ever be saved.
     for (QWidget* box :
-         {static_cast<QWidget*>(window.row(1).Type), static_cast<QWidget*>(window.row(12).PN),
-          static_cast<QWidget*>(window.row(1).Act), static_cast<QWidget*>(window.Edit2),
+         {static_cast<QWidget*>(window.row(1).list(Column::Type)),
+          static_cast<QWidget*>(window.row(12).text(Column::PN)),
+          static_cast<QWidget*>(window.row(1).check()), static_cast<QWidget*>(window.Edit2),
           static_cast<QWidget*>(window.Edit3), static_cast<QWidget*>(window.CheckBox1)}) {
         QVERIFY2(!box->isEnabled(), qPrintable(box->objectName()));
     }
     // The group names stay readable in their colours.
     for (const int r : {1, 11}) {
-        const QPalette& palette = window.row(r).Gr->palette();
+        const QPalette& palette = window.row(r).label()->palette();
         QCOMPARE(palette.color(QPalette::Disabled, QPalette::WindowText),
                  palette.color(QPalette::Active, QPalette::WindowText));
     }
@@ -229,7 +235,8 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     QTest::keyClicks(&window, QStringLiteral("abc"));
     QTest::keyClick(&window, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), nullptr);
-    QCOMPARE(window.row(1).Type->currentText(), fresh.row(1).Type->currentText());
+    QCOMPARE(window.row(1).list(Column::Type)->currentText(),
+             fresh.row(1).list(Column::Type)->currentText());
 
     // Neither the menu nor the button write anything, even when asked directly.
     window.Save1->trigger();
@@ -261,7 +268,7 @@ void CommandsTest::saveAndEndClosesTheWindow() {
     TQvEnv& window = *editor->window;
     window.show();
     ClickPage(window, 3);
-    TypeInto(window.row(12).Skip, QStringLiteral("9"));
+    TypeInto(window.row(12).text(Column::Skip), QStringLiteral("9"));
     const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
     QVERIFY(boxes.empty());  // no word on success
     QVERIFY(!window.isVisible());
@@ -292,7 +299,7 @@ void CommandsTest::leavingWithoutSavingKeepsTheFile() {
         TQvEnv& window = *editor.window;
         window.FormCreate();
         window.show();
-        TypeInto(window.row(1).mOdd, QStringLiteral("7.7"));
+        TypeInto(window.row(1).text(Column::mOdd), QStringLiteral("7.7"));
         ClickPage(window, 2);
         window.TotalZero->click();
         if (throughTheMenu) {
@@ -314,13 +321,13 @@ void CommandsTest::anotherProgramsChangeSurvivesASaveAndShows() {
         betting.write("Group3", "Total", "7700");
         betting.commit();
     }
-    TypeInto(window.row(6).mOdd, QStringLiteral("3.3"));
+    TypeInto(window.row(6).text(Column::mOdd), QStringLiteral("3.3"));
     window.Save1->trigger();
     const SettingsModel saved = editor.readBack();
     QCOMPARE(saved.group(3).fields[kTotalField], "7700");
     QCOMPARE(saved.group(5).fields[kMinOddField], "3.3");
-    QCOMPARE(window.row(4).Total->text(), QStringLiteral("7700"));  // shown at once
-    QCOMPARE(window.row(6).mOdd->text(), QStringLiteral("3.3"));
+    QCOMPARE(window.row(4).text(Column::Total)->text(), QStringLiteral("7700"));  // shown at once
+    QCOMPARE(window.row(6).text(Column::mOdd)->text(), QStringLiteral("3.3"));
 }
 
 void CommandsTest::resetWinsOverAnotherProgramsChange() {
@@ -329,7 +336,7 @@ void CommandsTest::resetWinsOverAnotherProgramsChange() {
     Editor editor(Sample());
     TQvEnv& window = *editor.window;
     window.FormCreate();
-    QCOMPARE(window.row(1).Total->text(), QStringLiteral("0"));
+    QCOMPARE(window.row(1).text(Column::Total)->text(), QStringLiteral("0"));
     {
         ProfileFile betting(editor.path);
         betting.write("Group0", "Total", "500");
@@ -350,11 +357,11 @@ void CommandsTest::keptValueThatIsNoNumberRaisesNoBox() {
         betting.write("Group4", "Maxstep", "lots");
         betting.commit();
     }
-    TypeInto(window.row(1).mOdd, QStringLiteral("3.3"));
+    TypeInto(window.row(1).text(Column::mOdd), QStringLiteral("3.3"));
     const auto boxes = AnswerBoxes([&] { window.Save1->trigger(); });
     QVERIFY(boxes.empty());
-    QCOMPARE(window.row(4).Nk->text(), QStringLiteral("x"));
-    QCOMPARE(window.row(5).mStep->text(), QStringLiteral("lots"));
+    QCOMPARE(window.row(4).edit(Column::Nk)->text(), QStringLiteral("x"));
+    QCOMPARE(window.row(5).edit(Column::mStep)->text(), QStringLiteral("lots"));
     const SettingsModel saved = editor.readBack();
     QCOMPARE(saved.group(3).fields[kPopularityField], "x");
     QCOMPARE(saved.group(4).fields[kMaxStepField], "lots");
@@ -372,13 +379,13 @@ void CommandsTest::fullWidthNumberInASpinIsSaved() {
     window.FormCreate();
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QLineEdit* box = window.row(1).mStep;
+    QLineEdit* box = window.row(1).edit(Column::mStep);
     box->setFocus();
     TypeInto(box, QStringLiteral("２５０"));
     const auto boxes = AnswerBoxes([&] { window.Save1->trigger(); });
     QVERIFY(boxes.empty());
     QCOMPARE(test::InFile(editor.path, "Group0", "Maxstep"), std::string("250"));
-    window.row(1).PN->setFocus();
+    window.row(1).text(Column::PN)->setFocus();
     QCOMPARE(box->text(), QStringLiteral("250"));
 }
 
@@ -413,7 +420,7 @@ void CommandsTest::valueWithALineBreakIsNeverWritten() {
     TQvEnv& window = *editor.window;
     window.FormCreate();
     window.show();
-    TypeInto(window.row(1).mOdd, QStringLiteral("3.3"));
+    TypeInto(window.row(1).text(Column::mOdd), QStringLiteral("3.3"));
     window.Edit3->setText(QStringLiteral("C:\\PAT\n[Options]\nOKStep=True"));
     const auto boxes = AnswerBoxes([&] { window.SaveEnd->click(); });
     QCOMPARE(boxes.size(), std::size_t{1});

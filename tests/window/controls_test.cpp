@@ -8,13 +8,15 @@
 #include <QToolButton>
 #include <limits>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "error_box.h"
-#include "folder_dialog.h"
-#include "window_style.h"
+#include "folder_chooser/folder_dialog.h"
+#include "look/window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
+
+using layout::Column;
 
 using test::TypeInto;
 using test::TypeText;
@@ -79,12 +81,12 @@ void ControlsTest::comboListsAreFixed() {
     const QStringList types = {"単勝", "複勝", "枠連", "馬連", "ワイド"};
     const QStringList courses = {"札幌", "函館", "福島", "新潟", "東京",
                                  "中山", "中京", "京都", "阪神", "小倉"};
-    QCOMPARE(Items(window.row(1).Type), types);
-    QCOMPARE(Items(window.row(12).Bb), courses);
-    TypeInto(window.row(1).Type->lineEdit(), "xyz");
-    QTest::keyClick(window.row(1).Type->lineEdit(), Qt::Key_Return);
-    QCOMPARE(Items(window.row(1).Type), types);
-    QCOMPARE(window.row(1).Type->currentText(), QStringLiteral("xyz"));
+    QCOMPARE(Items(window.row(1).list(Column::Type)), types);
+    QCOMPARE(Items(window.row(12).list(Column::Bb)), courses);
+    TypeInto(window.row(1).list(Column::Type)->lineEdit(), "xyz");
+    QTest::keyClick(window.row(1).list(Column::Type)->lineEdit(), Qt::Key_Return);
+    QCOMPARE(Items(window.row(1).list(Column::Type)), types);
+    QCOMPARE(window.row(1).list(Column::Type)->currentText(), QStringLiteral("xyz"));
 }
 
 void ControlsTest::typingCompletesToAnItem_data() {
@@ -112,7 +114,7 @@ void ControlsTest::typingCompletesToAnItem() {
     QFETCH(QString, shown);
     QFETCH(QByteArray, bytes);
     TQvEnv window;
-    Cp932ComboBox* type = window.row(1).Type;
+    Cp932ComboBox* type = window.row(1).list(Column::Type);
     type->setBytes("\x83\x8F\x83\x43\x83\x68");  // ワイド, replaced as a whole
     QTest::keyClick(type, Qt::Key_A, Qt::ControlModifier);
     TypeText(type, typed);
@@ -126,7 +128,7 @@ void ControlsTest::typingCompletesToAnItem() {
 
 void ControlsTest::inputMethodTextCompletes() {
     TQvEnv window;
-    Cp932ComboBox* course = window.row(1).Bb;
+    Cp932ComboBox* course = window.row(1).list(Column::Bb);
     course->setBytes("");
     QInputMethodEvent preedit(QStringLiteral("なか"), {});
     QApplication::sendEvent(course, &preedit);
@@ -139,7 +141,7 @@ void ControlsTest::inputMethodTextCompletes() {
 
 void ControlsTest::deletingDoesNotComplete() {
     TQvEnv window;
-    Cp932ComboBox* course = window.row(1).Bb;
+    Cp932ComboBox* course = window.row(1).list(Column::Bb);
     course->setBytes("");
     TypeText(course, QStringLiteral("東"));
     QCOMPARE(course->currentText(), QStringLiteral("東京"));
@@ -151,7 +153,7 @@ void ControlsTest::deletingDoesNotComplete() {
 
 void ControlsTest::textThatIsNoItemStaysAsTyped() {
     TQvEnv window;
-    Cp932ComboBox* course = window.row(2).Bb;
+    Cp932ComboBox* course = window.row(2).list(Column::Bb);
     course->setBytes("99");
     QCOMPARE(course->currentText(), QStringLiteral("99"));
     QCOMPARE(course->bytes(), "99");
@@ -162,7 +164,7 @@ void ControlsTest::textThatIsNoItemStaysAsTyped() {
 
 void ControlsTest::settingAnItemTextSelectsIt() {
     TQvEnv window;
-    Cp932ComboBox* type = window.row(1).Type;
+    Cp932ComboBox* type = window.row(1).list(Column::Type);
     type->setBytes("\x98\x67\x98\x41");  // 枠連
     QCOMPARE(type->currentIndex(), 2);
     type->setBytes("t");
@@ -173,7 +175,7 @@ void ControlsTest::settingAnItemTextSelectsIt() {
 void ControlsTest::spinButtonsStepWithinTheirRange() {
     TQvEnv window;
     window.show();
-    UpDown* popularity = window.row(1).Ud;
+    UpDown* popularity = window.row(1).spin(Column::Ud);
     auto* up = popularity->findChildren<QToolButton*>().at(0);
     auto* down = popularity->findChildren<QToolButton*>().at(1);
     QCOMPARE(up->arrowType(), Qt::UpArrow);
@@ -181,30 +183,30 @@ void ControlsTest::spinButtonsStepWithinTheirRange() {
         QTest::mouseClick(up, Qt::LeftButton);
     }
     QCOMPARE(popularity->position(), 5);
-    QCOMPARE(window.row(1).Nk->text(), QStringLiteral("5"));
+    QCOMPARE(window.row(1).edit(Column::Nk)->text(), QStringLiteral("5"));
     for (int i = 0; i < 9; ++i) {
         QTest::mouseClick(down, Qt::LeftButton);
     }
     QCOMPARE(popularity->position(), 1);
 
-    UpDown* maxStep = window.row(1).maxStep;
+    UpDown* maxStep = window.row(1).spin(Column::MaxStepSpin);
     maxStep->setPosition(999);
     QTest::mouseClick(maxStep->findChildren<QToolButton*>().at(0), Qt::LeftButton);
     QTest::mouseClick(maxStep->findChildren<QToolButton*>().at(0), Qt::LeftButton);
     QCOMPARE(maxStep->position(), 1000);
-    QCOMPARE(window.row(1).mStep->text(), QStringLiteral("1,000"));
+    QCOMPARE(window.row(1).edit(Column::mStep)->text(), QStringLiteral("1,000"));
 }
 
 void ControlsTest::arrowKeysStepTheSpin() {
     TQvEnv window;
-    QLineEdit* box = window.row(3).mStep;
+    QLineEdit* box = window.row(3).edit(Column::mStep);
     QTest::keyClick(box, Qt::Key_Up);
     QTest::keyClick(box, Qt::Key_Up);
-    QCOMPARE(window.row(3).maxStep->position(), 102);
+    QCOMPARE(window.row(3).spin(Column::MaxStepSpin)->position(), 102);
     QCOMPARE(box->text(), QStringLiteral("102"));
     TypeInto(box, "1");
     QTest::keyClick(box, Qt::Key_Down);
-    QCOMPARE(window.row(3).maxStep->position(), 1);
+    QCOMPARE(window.row(3).spin(Column::MaxStepSpin)->position(), 1);
 }
 
 void ControlsTest::typedNumberBecomesThePosition_data() {
@@ -263,7 +265,7 @@ void ControlsTest::typedNumberBecomesThePosition() {
     TQvEnv window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QLineEdit* box = window.row(1).mStep;
+    QLineEdit* box = window.row(1).edit(Column::mStep);
     box->setFocus();
     TypeInto(box, QString());
     if (way == QStringLiteral("keys")) {
@@ -280,20 +282,20 @@ void ControlsTest::typedNumberBecomesThePosition() {
     }
     QCOMPARE(box->text(), shown);
     // The position is what a save writes.
-    QCOMPARE(int{window.row(1).maxStep->position()}, position);
-    window.row(1).PN->setFocus();
+    QCOMPARE(int{window.row(1).spin(Column::MaxStepSpin)->position()}, position);
+    window.row(1).text(Column::PN)->setFocus();
     QCOMPARE(box->text(), left);
-    QCOMPARE(int{window.row(1).maxStep->position()}, position);
+    QCOMPARE(int{window.row(1).spin(Column::MaxStepSpin)->position()}, position);
 }
 
 void ControlsTest::longTextsAreKeptWhole() {
     TQvEnv window;
     const std::string long_text(40000, 'x');
-    window.row(1).Total->setBytes(long_text);
+    window.row(1).text(Column::Total)->setBytes(long_text);
     window.Edit2->setBytes(long_text);
     QTest::keyClick(window.Edit2, Qt::Key_End);
     TypeText(window.Edit2, "y");
-    QCOMPARE(window.row(1).Total->bytes(), long_text);
+    QCOMPARE(window.row(1).text(Column::Total)->bytes(), long_text);
     QCOMPARE(window.Edit2->bytes(), long_text + "y");
 }
 
@@ -310,8 +312,8 @@ void ControlsTest::noBoxHasALengthLimit() {
     }
     // The spin's box too: a long paste stays whole until the spin reads it.
     TQvEnv other;
-    other.row(1).Nk->setText(QString(40000, u'9'));
-    QCOMPARE(other.row(1).Nk->text().size(), 40000);
+    other.row(1).edit(Column::Nk)->setText(QString(40000, u'9'));
+    QCOMPARE(other.row(1).edit(Column::Nk)->text().size(), 40000);
 }
 
 void ControlsTest::chordsTypeNothing_data() {
@@ -365,7 +367,7 @@ void ControlsTest::chordsTypeNothing() {
 
 void ControlsTest::editingShortcutsStillEdit() {
     TQvEnv window;
-    Cp932LineEdit* step = window.row(1).Step;
+    Cp932LineEdit* step = window.row(1).text(Column::Step);
     step->setBytes("12");
     QTest::keyClick(step, Qt::Key_A, Qt::ControlModifier);  // select all
     QTest::keyClick(step, Qt::Key_C, Qt::ControlModifier);  // copy
@@ -455,7 +457,7 @@ void ControlsTest::editingChordsAreThoseOfWindows() {
 
 void ControlsTest::raceBoxCannotBeEdited() {
     TQvEnv window;
-    Cp932LineEdit* race = window.row(1).Race;
+    Cp932LineEdit* race = window.row(1).text(Column::Race);
     race->setBytes("7");
     TypeText(race, "12");
     QCOMPARE(race->bytes(), "7");
@@ -464,15 +466,17 @@ void ControlsTest::raceBoxCannotBeEdited() {
 void ControlsTest::startTexts() {
     TQvEnv window;
     const RowControls& row = window.row(12);
-    QCOMPARE(row.Gr->text(), QStringLiteral("B"));
-    QVERIFY(!row.Act->isChecked());
-    QCOMPARE(row.Type->currentText(), QStringLiteral("単勝"));
-    QCOMPARE(row.Nk->text(), QStringLiteral("1"));
-    QCOMPARE(row.Bb->currentText(), QStringLiteral("京都"));
-    const QStringList texts = {row.Race->text(), row.Step->text(),     row.Total->text(),
-                               row.Bet->text(),  row.Odd->text(),      row.Plus->text(),
-                               row.Skip->text(), row.mOdd->text(),     row.mStep->text(),
-                               row.PN->text(),   row.blankLeft->text()};
+    QCOMPARE(row.label()->text(), QStringLiteral("B"));
+    QVERIFY(!row.check()->isChecked());
+    QCOMPARE(row.list(Column::Type)->currentText(), QStringLiteral("単勝"));
+    QCOMPARE(row.edit(Column::Nk)->text(), QStringLiteral("1"));
+    QCOMPARE(row.list(Column::Bb)->currentText(), QStringLiteral("京都"));
+    const QStringList texts = {row.text(Column::Race)->text(),     row.text(Column::Step)->text(),
+                               row.text(Column::Total)->text(),    row.text(Column::Bet)->text(),
+                               row.text(Column::Odd)->text(),      row.text(Column::Plus)->text(),
+                               row.text(Column::Skip)->text(),     row.text(Column::mOdd)->text(),
+                               row.edit(Column::mStep)->text(),    row.text(Column::PN)->text(),
+                               row.edit(Column::BlankLeft)->text()};
     QCOMPARE(texts, QStringList({"1", "0", "0", "0", "0.0", "500", "0", "2.2", "100", "0", ""}));
 }
 

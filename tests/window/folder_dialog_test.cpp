@@ -14,13 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "colours.h"
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "error_box.h"
 #include "errors.h"
-#include "folder_dialog.h"
-#include "folder_paths.h"
-#include "window_style.h"
+#include "folder_chooser/folder_dialog.h"
+#include "folder_chooser/folder_paths.h"
+#include "look/colours.h"
+#include "look/window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {

@@ -13,13 +13,15 @@
 #include <algorithm>
 #include <memory>
 
-#include "app_icon.h"
-#include "colours.h"
+#include "look/app_icon.h"
+#include "look/colours.h"
 
-#include "window_style.h"
+#include "look/window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
+
+using layout::Column;
 
 using test::ClickPage;
 using test::Control;
@@ -292,7 +294,7 @@ void LayoutTest::labelColoursBelongToRows() {
         {12, "N", QColor(255, 160, 192), Qt::black},
     };
     for (const auto& row : expected) {
-        const QLabel* label = window->row(row.row).Gr;
+        const QLabel* label = window->row(row.row).label();
         QCOMPARE(label->text(), row.caption);
         QCOMPARE(label->palette().color(QPalette::Window), row.background);
         QCOMPARE(label->palette().color(QPalette::WindowText), row.text);
@@ -303,14 +305,15 @@ void LayoutTest::labelColoursBelongToRows() {
 void LayoutTest::fixedColours() {
     TQvEnv window;
     const QColor yellow(255, 255, 0);
-    QCOMPARE(window.row(1).Type->palette().color(QPalette::Base), yellow);
-    QCOMPARE(window.row(12).mOdd->palette().color(QPalette::Base), yellow);
+    QCOMPARE(window.row(1).list(Column::Type)->palette().color(QPalette::Base), yellow);
+    QCOMPARE(window.row(12).text(Column::mOdd)->palette().color(QPalette::Base), yellow);
     QCOMPARE(window.Edit2->palette().color(QPalette::Base), yellow);
     QCOMPARE(window.Panel2->palette().color(QPalette::Window), yellow);
     // Only the first row's latest bet has the button face.
     const QColor face = QApplication::palette().color(QPalette::Button);
-    QCOMPARE(window.row(1).Bet->palette().color(QPalette::Base), face);
-    QCOMPARE(window.row(2).Bet->palette().color(QPalette::Base), QColor(212, 208, 200));
+    QCOMPARE(window.row(1).text(Column::Bet)->palette().color(QPalette::Base), face);
+    QCOMPARE(window.row(2).text(Column::Bet)->palette().color(QPalette::Base),
+             QColor(212, 208, 200));
     QCOMPARE(window.SaveEnd->palette().color(QPalette::ButtonText), QColor(Qt::black));
     QCOMPARE(window.SaveEnd->font().pixelSize(), 16);
 }
@@ -349,7 +352,7 @@ void LayoutTest::resizingMovesNothing() {
     window.resize(1200, 900);
     QTest::qWait(10);
     QCOMPARE(window.SaveEnd->geometry(), QRect(96, 488, 265, 33));
-    QCOMPARE(window.row(12).panel->geometry(), QRect(8, 400, 785, 33));
+    QCOMPARE(window.row(12).panel()->geometry(), QRect(8, 400, 785, 33));
 }
 
 }  // namespace jnx

@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "file_watch.h"
+#include "look/window_style.h"
 #include "test_files.h"
-#include "window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
+
+using layout::Column;
 
 using test::AnswerBoxes;
 using test::ClickPage;
@@ -73,14 +75,16 @@ void LiveViewTest::rowsFollowAnotherProgramsWrites() {
     TQvEnv& window = *editor->window;
     OtherProgramWrites(editor->path, "Group3", "Total", "98765");
     OtherProgramWrites(editor->path, "GroupC", "Bet", "4400");  // page 2, row 1
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("98765"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("98765"),
+                              kShowsWithin);
     // The rename replaced the file the watch was on; the new one is followed too.
     OtherProgramWrites(editor->path, "Group3", "Total", "12");
     OtherProgramWrites(editor->path, "Dir", "PatData", "D:\\PAT\\");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("12"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("12"),
+                              kShowsWithin);
     QTRY_COMPARE_WITH_TIMEOUT(window.Edit3->text(), QStringLiteral("D:\\PAT\\"), kShowsWithin);
     ClickPage(window, 2);
-    QCOMPARE(window.row(1).Bet->text(), QStringLiteral("4400"));
+    QCOMPARE(window.row(1).text(Column::Bet)->text(), QStringLiteral("4400"));
 }
 
 void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
@@ -88,28 +92,31 @@ void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
     TQvEnv& window = *editor->window;
     // Row 2 (group "1"): the bet edited and left; row 4 (group "3"): the step typed into
     // and still focused.
-    TypeInto(window.row(2).Bet, QStringLiteral("150"));
-    window.row(4).Step->setFocus();
-    TypeInto(window.row(4).Step, QStringLiteral("9"));
-    QVERIFY(window.row(4).Step->hasFocus());
+    TypeInto(window.row(2).text(Column::Bet), QStringLiteral("150"));
+    window.row(4).text(Column::Step)->setFocus();
+    TypeInto(window.row(4).text(Column::Step), QStringLiteral("9"));
+    QVERIFY(window.row(4).text(Column::Step)->hasFocus());
     OtherProgramWrites(editor->path, "Group1", "Bet", "300");
     OtherProgramWrites(editor->path, "Group3", "Step", "4");
     OtherProgramWrites(editor->path, "Group1", "Skip", "5");  // left alone: follows
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Skip->text(), QStringLiteral("5"), kShowsWithin);
-    QCOMPARE(window.row(2).Bet->text(), QStringLiteral("150"));
-    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).text(Column::Skip)->text(), QStringLiteral("5"),
+                              kShowsWithin);
+    QCOMPARE(window.row(2).text(Column::Bet)->text(), QStringLiteral("150"));
+    QCOMPARE(window.row(4).text(Column::Step)->text(), QStringLiteral("9"));
 
     // Row 3 (group "2"): the odds focused and not changed; the step is edited and left now.
-    window.row(3).Odd->setFocus();
+    window.row(3).text(Column::Odd)->setFocus();
     OtherProgramWrites(editor->path, "Group2", "Odd", "7.7");
     OtherProgramWrites(editor->path, "Group1", "Skip", "6");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Skip->text(), QStringLiteral("6"), kShowsWithin);
-    QCOMPARE(window.row(3).Odd->text(), QStringLiteral("3.1"));
-    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).text(Column::Skip)->text(), QStringLiteral("6"),
+                              kShowsWithin);
+    QCOMPARE(window.row(3).text(Column::Odd)->text(), QStringLiteral("3.1"));
+    QCOMPARE(window.row(4).text(Column::Step)->text(), QStringLiteral("9"));
 
     // Once left, the unchanged box takes the file's value.
-    window.row(5).Plus->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(3).Odd->text(), QStringLiteral("7.7"), kShowsWithin);
+    window.row(5).text(Column::Plus)->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(3).text(Column::Odd)->text(), QStringLiteral("7.7"),
+                              kShowsWithin);
 
     // The save writes the user's values and the other program's; its own change of the
     // file then takes nothing back.
@@ -121,26 +128,27 @@ void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
     QCOMPARE(InFile(editor->path, "Group3", "Step"), std::string("9"));
     QCOMPARE(InFile(editor->path, "Group2", "Odd"), std::string("7.7"));
     QCOMPARE(InFile(editor->path, "Group1", "Skip"), std::string("6"));
-    QCOMPARE(window.row(2).Bet->text(), QStringLiteral("150"));
-    QCOMPARE(window.row(4).Step->text(), QStringLiteral("9"));
+    QCOMPARE(window.row(2).text(Column::Bet)->text(), QStringLiteral("150"));
+    QCOMPARE(window.row(4).text(Column::Step)->text(), QStringLiteral("9"));
 }
 
 void LiveViewTest::anOpenListIsNotChanged() {
     const auto editor = OpenEditor();
     TQvEnv& window = *editor->window;
-    Cp932ComboBox* type = window.row(1).Type;
+    Cp932ComboBox* type = window.row(1).list(Column::Type);
     type->showPopup();
     QTRY_VERIFY(type->view()->isVisible());
     // Away from the combo box: its list is open all the same.
-    window.row(5).Plus->setFocus();
+    window.row(5).text(Column::Plus)->setFocus();
     QVERIFY(type->view()->isVisible());
     OtherProgramWrites(editor->path, "Group0", "Type", "K");
     OtherProgramWrites(editor->path, "Group0", "Skip", "3");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).Skip->text(), QStringLiteral("3"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).text(Column::Skip)->text(), QStringLiteral("3"),
+                              kShowsWithin);
     QCOMPARE(type->currentText(), QStringLiteral("単勝"));
 
     type->hidePopup();
-    window.row(6).Plus->setFocus();
+    window.row(6).text(Column::Plus)->setFocus();
     QTRY_COMPARE_WITH_TIMEOUT(type->currentText(), QStringLiteral("ワイド"), kShowsWithin);
 }
 
@@ -167,7 +175,8 @@ void LiveViewTest::aBurstOfWritesIsReadAFewTimes() {
     }
     writer.join();
     QCOMPARE(failed.load(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).Total->text(), QStringLiteral("500"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(1).text(Column::Total)->text(), QStringLiteral("500"),
+                              kShowsWithin);
     QTest::qWait(500);
     const int reads = window.followCount() - before;
     // One read at least every second while the burst goes on, and one after it.
@@ -181,11 +190,12 @@ void LiveViewTest::valuesThatDoNotConvertArriveWithoutABox() {
         OtherProgramWrites(editor->path, "Group1", "Popularity", "x");
         OtherProgramWrites(editor->path, "Group1", "Maxstep", "lots");
         OtherProgramWrites(editor->path, "Group1", "Bb", "99");
-        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Nk->text(), QStringLiteral("x"), kShowsWithin);
-        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).mStep->text(), QStringLiteral("lots"),
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).edit(Column::Nk)->text(), QStringLiteral("x"),
                                   kShowsWithin);
-        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).Bb->currentText(), QStringLiteral("99"),
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).edit(Column::mStep)->text(), QStringLiteral("lots"),
                                   kShowsWithin);
+        QTRY_COMPARE_WITH_TIMEOUT(window.row(2).list(Column::Bb)->currentText(),
+                                  QStringLiteral("99"), kShowsWithin);
         window.Save1->trigger();
     });
     QVERIFY(boxes.empty());
@@ -200,16 +210,18 @@ void LiveViewTest::aDeletedAndRecreatedFileIsFollowedAgain() {
     const int follows = window.followCount();
     std::filesystem::remove(editor->path);
     QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > follows, kShowsWithin);
-    QCOMPARE(window.row(4).Total->text(), QStringLiteral("3500"));
+    QCOMPARE(window.row(4).text(Column::Total)->text(), QStringLiteral("3500"));
 
     test::WriteBytes(editor->path, Sample());
     OtherProgramWrites(editor->path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("777"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
+                              kShowsWithin);
     // And written in place, not replaced, as well.
     std::string bytes = test::ReadBytes(editor->path);
     bytes.replace(bytes.find("Total=777"), 9, "Total=778");
     test::WriteBytes(editor->path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("778"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
+                              kShowsWithin);
 }
 
 void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain_data() {
@@ -250,7 +262,7 @@ void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain() {
 #endif
     }
     QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > follows, kShowsWithin);
-    QCOMPARE(window.row(4).Total->text(), QStringLiteral("3500"));
+    QCOMPARE(window.row(4).text(Column::Total)->text(), QStringLiteral("3500"));
     // While it is gone, what else happens above it is not read for.
     QTest::qWait(2 * kQuiet);
     const int gone = window.followCount();
@@ -264,12 +276,14 @@ void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain() {
     }
     test::WriteBytes(path, Sample());
     OtherProgramWrites(path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("777"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
+                              kShowsWithin);
     // Written in place, not replaced, as well.
     std::string bytes = test::ReadBytes(path);
     bytes.replace(bytes.find("Total=777"), 9, "Total=778");
     test::WriteBytes(path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).Total->text(), QStringLiteral("778"), kShowsWithin);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
+                              kShowsWithin);
 }
 
 }  // namespace jnx

@@ -2,14 +2,16 @@
 
 #include <QTest>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 #include "errors.h"
+#include "look/window_style.h"
 #include "settings_file.h"
 #include "tables.h"
-#include "window_style.h"
 #include "window_test_support.h"
 
 namespace jnx {
+
+using layout::Column;
 
 using test::Captions;
 using test::ClickPage;
@@ -60,11 +62,11 @@ private slots:
 
 void PageTransferTest::sampleFileShowsFirstPage() {
     SettingsModel model;
-    ReadIni(model, JNX_SAMPLE_SETTINGS);
+    ReadIni(model, test::SampleSettingsPath());
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
-    QCOMPARE(window->row(1).Type->currentText(), QStringLiteral("単勝"));
-    QCOMPARE(window->row(1).Bb->currentText(), QStringLiteral("札幌"));
+    QCOMPARE(window->row(1).list(Column::Type)->currentText(), QStringLiteral("単勝"));
+    QCOMPARE(window->row(1).list(Column::Bb)->currentText(), QStringLiteral("札幌"));
 }
 
 void PageTransferTest::pagesShowTheirGroups() {
@@ -72,10 +74,10 @@ void PageTransferTest::pagesShowTheirGroups() {
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
     ClickPage(*window, 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
-    QCOMPARE(window->row(1).Total->text(), QStringLiteral("T12"));
+    QCOMPARE(window->row(1).text(Column::Total)->text(), QStringLiteral("T12"));
     ClickPage(*window, 3);
     QCOMPARE(Captions(*window), QStringLiteral("OPQRSTUVWXYZ"));
-    QCOMPARE(window->row(12).PN->text(), QStringLiteral("P35"));
+    QCOMPARE(window->row(12).text(Column::PN)->text(), QStringLiteral("P35"));
     ClickPage(*window, 1);
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
 }
@@ -84,9 +86,9 @@ void PageTransferTest::roundTripKeepsEveryField() {
     const SettingsModel model = DistinctModel();
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
     for (const int page : {1, 2, 3}) {
-        window->pages().SwitchTo(page);
+        window->pages().switchTo(page);
     }
-    window->pages().SwitchTo(1);
+    window->pages().switchTo(1);
     QVERIFY(window->model() == model);
 }
 
@@ -117,24 +119,24 @@ void PageTransferTest::textBoxesShowAndStoreTheirOwnField() {
 
 void PageTransferTest::editsSurviveATripToAnotherPage() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
-    TypeInto(window->row(4).mOdd, "1.5");
-    window->row(4).Act->setChecked(true);
+    TypeInto(window->row(4).text(Column::mOdd), "1.5");
+    window->row(4).check()->setChecked(true);
     ClickPage(*window, 3);
-    QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("M27"));
+    QCOMPARE(window->row(4).text(Column::mOdd)->text(), QStringLiteral("M27"));
     ClickPage(*window, 1);
-    QCOMPARE(window->row(4).mOdd->text(), QStringLiteral("1.5"));
-    QVERIFY(window->row(4).Act->isChecked());
+    QCOMPARE(window->row(4).text(Column::mOdd)->text(), QStringLiteral("1.5"));
+    QVERIFY(window->row(4).check()->isChecked());
 }
 
 void PageTransferTest::editsOfEveryPageReachTheModel() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
-    TypeInto(window->row(1).Total, "100");
+    TypeInto(window->row(1).text(Column::Total), "100");
     ClickPage(*window, 2);
-    TypeInto(window->row(2).Total, "200");  // group "D"
+    TypeInto(window->row(2).text(Column::Total), "200");  // group "D"
     ClickPage(*window, 3);
-    TypeInto(window->row(12).Total, "300");  // group "Z"
+    TypeInto(window->row(12).text(Column::Total), "300");  // group "Z"
     TypeInto(window->Edit3, "D:\\Pat\\");
-    window->pages().StoreShownPage();
+    window->pages().storeShownPage();
     const SettingsModel& model = window->model();
     QCOMPARE(model.group(0).fields[kTotalField], "100");
     QCOMPARE(model.group(13).fields[kTotalField], "200");
@@ -151,11 +153,11 @@ void PageTransferTest::editsOfEveryPageReachTheModel() {
 void PageTransferTest::clickingTheShownPageChangesNothingElse() {
     const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
     ClickPage(*window, 2);
-    TypeInto(window->row(3).Skip, "9");
+    TypeInto(window->row(3).text(Column::Skip), "9");
     ClickPage(*window, 2);
     QCOMPARE(window->pages().currentPage(), 2);
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
-    QCOMPARE(window->row(3).Skip->text(), QStringLiteral("9"));
+    QCOMPARE(window->row(3).text(Column::Skip)->text(), QStringLiteral("9"));
     SettingsModel expected = DistinctModel();
     expected.group(14).fields[kSkipField] = "9";
     QVERIFY(window->model() == expected);
@@ -168,10 +170,10 @@ void PageTransferTest::spinPositionsAreStoredAsPlainDecimal() {
     model.group(1).fields[kMaxStepField] = "012";
     model.group(2).fields[kMaxStepField] = "$10";
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
-    QCOMPARE(window->row(1).Ud->position(), 3);
-    QCOMPARE(window->row(1).Nk->text(), QStringLiteral("3"));
-    QCOMPARE(window->row(1).mStep->text(), QStringLiteral("1,000"));
-    QCOMPARE(window->row(2).mStep->text(), QStringLiteral("12"));
+    QCOMPARE(window->row(1).spin(Column::Ud)->position(), 3);
+    QCOMPARE(window->row(1).edit(Column::Nk)->text(), QStringLiteral("3"));
+    QCOMPARE(window->row(1).edit(Column::mStep)->text(), QStringLiteral("1,000"));
+    QCOMPARE(window->row(2).edit(Column::mStep)->text(), QStringLiteral("12"));
     ClickPage(*window, 1);
     QCOMPARE(window->model().group(0).fields[kPopularityField], "3");
     QCOMPARE(window->model().group(0).fields[kMaxStepField], "1000");
@@ -222,15 +224,15 @@ void PageTransferTest::typedTextIsStoredInCodePage932() {
     SettingsModel model = DistinctModel();
     model.group(0).fields[kOddField] = "ab\x80";
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
-    TypeInto(window->row(1).Total, QStringLiteral("1〜3"));
-    QCOMPARE(window->row(1).Total->text(), QStringLiteral("1～3"));
-    TypeInto(window->row(1).Plus, QStringLiteral("−5 ¢£¬‖ ソ表"));
+    TypeInto(window->row(1).text(Column::Total), QStringLiteral("1〜3"));
+    QCOMPARE(window->row(1).text(Column::Total)->text(), QStringLiteral("1～3"));
+    TypeInto(window->row(1).text(Column::Plus), QStringLiteral("−5 ¢£¬‖ ソ表"));
     // An edit beside bytes that are not code page 932 keeps those bytes.
-    QTest::keyClick(window->row(1).Odd, Qt::Key_Home);
-    test::TypeText(window->row(1).Odd, "x");
+    QTest::keyClick(window->row(1).text(Column::Odd), Qt::Key_Home);
+    test::TypeText(window->row(1).text(Column::Odd), "x");
     // Characters code page 932 cannot hold are refused as they are typed.
-    TypeInto(window->row(1).Skip, QStringLiteral("é¥😀—"));
-    QCOMPARE(window->row(1).Skip->text(), QString());
+    TypeInto(window->row(1).text(Column::Skip), QStringLiteral("é¥😀—"));
+    QCOMPARE(window->row(1).text(Column::Skip)->text(), QString());
     ClickPage(*window, 1);
     const auto& fields = window->model().group(0).fields;
     QCOMPARE(fields[kTotalField],
@@ -266,7 +268,7 @@ void PageTransferTest::failedFillFillsEverythingElse() {
     model.group(20).fields[kMaxStepField] = " ";       // page 2, row 9
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
     try {
-        window->pages().SwitchTo(2);
+        window->pages().switchTo(2);
         QFAIL("no conversion error");
     } catch (const ConversionError& error) {
         QCOMPARE(error.message(), NotAnInteger("abc"));
@@ -275,13 +277,13 @@ void PageTransferTest::failedFillFillsEverythingElse() {
     QCOMPARE(Captions(*window), QStringLiteral("CDEFGHIJKLMN"));
     for (int r = 1; r <= 12; ++r) {
         const std::size_t g = 11 + static_cast<std::size_t>(r);
-        QCOMPARE(window->row(r).Total->text(), QStringLiteral("T%1").arg(g));
-        QCOMPARE(window->row(r).PN->text(), QStringLiteral("P%1").arg(g));
+        QCOMPARE(window->row(r).text(Column::Total)->text(), QStringLiteral("T%1").arg(g));
+        QCOMPARE(window->row(r).text(Column::PN)->text(), QStringLiteral("P%1").arg(g));
         if (g != 20) {
-            QCOMPARE(window->row(r).maxStep->position(), qint16(g * 10 + 1));
+            QCOMPARE(window->row(r).spin(Column::MaxStepSpin)->position(), qint16(g * 10 + 1));
         }
     }
-    QCOMPARE(window->row(3).Nk->text(), QStringLiteral("abc"));
+    QCOMPARE(window->row(3).edit(Column::Nk)->text(), QStringLiteral("abc"));
     QCOMPARE(window->Edit2->text(), QStringLiteral("C:\\Auto\\"));
 }
 
@@ -290,10 +292,10 @@ void PageTransferTest::failedFillStoresTheGroupsOwnText() {
     model.group(14).fields[kPopularityField] = "abc";
     model.group(20).fields[kMaxStepField] = " ";
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
-    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().switchTo(2));
     // The two spins still hold page 1's positions; storing them would move group "2"'s
     // popularity and group "8"'s maximum step into groups "E" and "K".
-    window->pages().SwitchTo(1);
+    window->pages().switchTo(1);
     QVERIFY(window->model() == model);
 }
 
@@ -302,10 +304,12 @@ void PageTransferTest::userChangeOfAFailedSpinIsStored() {
     model.group(14).fields[kPopularityField] = "abc";
     model.group(20).fields[kMaxStepField] = " ";
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
-    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
-    TypeInto(window->row(3).Nk, "4");
-    window->row(9).maxStep->stepBy(1);  // from page 1's 81, the position it still holds
-    window->pages().SwitchTo(1);
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().switchTo(2));
+    TypeInto(window->row(3).edit(Column::Nk), "4");
+    window->row(9)
+        .spin(Column::MaxStepSpin)
+        ->stepBy(1);  // from page 1's 81, the position it still holds
+    window->pages().switchTo(1);
     QCOMPARE(window->model().group(14).fields[kPopularityField], "4");
     QCOMPARE(window->model().group(20).fields[kMaxStepField], "82");
 }
@@ -317,10 +321,11 @@ void PageTransferTest::failedSpinTakesOnlyANumber() {
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().SwitchTo(2));
-    QCOMPARE(window->row(4).mStep->text(), QStringLiteral("１２"));  // as the file has it
+    QVERIFY_THROWS_EXCEPTION(ConversionError, window->pages().switchTo(2));
+    QCOMPARE(window->row(4).edit(Column::mStep)->text(),
+             QStringLiteral("１２"));  // as the file has it
 
-    QLineEdit* box = window->row(3).Nk;
+    QLineEdit* box = window->row(3).edit(Column::Nk);
     box->setFocus();
     QTest::keyClick(box, Qt::Key_End);
     TypeText(box, QStringLiteral("x"));
@@ -330,16 +335,16 @@ void PageTransferTest::failedSpinTakesOnlyANumber() {
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(box, Qt::Key_Delete);
     QCOMPARE(box->text(), QString());
-    window->pages().StoreShownPage();
+    window->pages().storeShownPage();
     QCOMPARE(window->model().group(14).fields[kPopularityField], "abc");
     QCOMPARE(window->model().group(15).fields[kMaxStepField], "\x82\x50\x82\x51");
     // Left empty, it shows the group's text again.
-    window->row(5).PN->setFocus();
+    window->row(5).text(Column::PN)->setFocus();
     QCOMPARE(box->text(), QStringLiteral("abc"));
 
     // A number typed over the full-width text is stored as the number.
-    TypeInto(window->row(4).mStep, QStringLiteral("３４"));
-    window->pages().StoreShownPage();
+    TypeInto(window->row(4).edit(Column::mStep), QStringLiteral("３４"));
+    window->pages().storeShownPage();
     QCOMPARE(window->model().group(15).fields[kMaxStepField], "34");
 }
 

@@ -54,13 +54,13 @@ SettingsModel Editor::readBack() const {
 }
 
 std::string Sample() {
-    return ReadBytes(JNX_SAMPLE_SETTINGS);
+    return ReadBytes(SampleSettingsPath());
 }
 
 std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
     auto window = std::make_unique<TQvEnv>();
     window->model() = model;
-    window->pages().Start();
+    window->pages().start();
     return window;
 }
 
@@ -116,7 +116,7 @@ void ClickPage(QWidget& window, int page) {
 QString Captions(TQvEnv& window) {
     QString captions;
     for (int r = 1; r <= layout::kRowCount; ++r) {
-        captions += window.row(r).Gr->text();
+        captions += window.row(r).label()->text();
     }
     return captions;
 }

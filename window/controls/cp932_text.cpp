@@ -1,4 +1,4 @@
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 
 #include <algorithm>
 #include <array>

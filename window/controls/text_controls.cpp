@@ -1,4 +1,4 @@
-#include "text_controls.h"
+#include "controls/text_controls.h"
 
 #include <QCompleter>
 #include <QCoreApplication>
@@ -11,7 +11,7 @@
 #include <limits>
 #include <utility>
 
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
 
 namespace jnx {
 

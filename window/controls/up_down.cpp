@@ -1,4 +1,4 @@
-#include "up_down.h"
+#include "controls/up_down.h"
 
 #include <QKeyEvent>
 #include <QToolButton>

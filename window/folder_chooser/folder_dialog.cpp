@@ -1,4 +1,4 @@
-#include "folder_dialog.h"
+#include "folder_chooser/folder_dialog.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -15,13 +15,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "colours.h"
-#include "cp932_text.h"
-#include "folder_dialog_layout.h"
-#include "folder_icons.h"
-#include "folder_paths.h"
-#include "text_controls.h"
-#include "window_style.h"
+#include "controls/cp932_text.h"
+#include "controls/text_controls.h"
+#include "folder_chooser/folder_dialog_layout.h"
+#include "folder_chooser/folder_icons.h"
+#include "folder_chooser/folder_paths.h"
+#include "look/colours.h"
+#include "look/window_style.h"
 
 namespace jnx {
 

@@ -1,10 +1,10 @@
-#include "folder_icons.h"
+#include "folder_chooser/folder_icons.h"
 
 #include <QPainter>
 #include <QPixmap>
 #include <array>
 
-#include "folder_dialog_layout.h"
+#include "folder_chooser/folder_dialog_layout.h"
 
 namespace jnx {
 

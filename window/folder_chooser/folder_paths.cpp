@@ -1,4 +1,4 @@
-#include "folder_paths.h"
+#include "folder_chooser/folder_paths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app_icon.h"
+#include "look/app_icon.h"
 
 #include <QBuffer>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "colours.h"
+#include "look/colours.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
-#include "colour_names.h"
+#include "look/colour_names.h"
 
 namespace jnx {
 

@@ -1,4 +1,4 @@
-#include "window_style.h"
+#include "look/window_style.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -15,8 +15,8 @@
 #include <array>
 #include <optional>
 
-#include "colours.h"
-#include "cp932_text.h"
+#include "controls/cp932_text.h"
+#include "look/colours.h"
 #include "window_layout.h"
 
 namespace jnx {

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QString>
 
-#include "colour_names.h"
+#include "look/colour_names.h"
 
 class QWidget;
 
