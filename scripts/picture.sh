@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Photographs the editor window showing the sample settings file on a virtual screen, and
-# then its folder chooser, the pictures in the README:
+# then its folder chooser, the pictures in docs/ that the README and the guides show:
 #
 #   scripts/picture.sh           docs/window.png and docs/folder_dialog.png
 #   scripts/picture.sh --wine    docs/window-wine.png and docs/folder_dialog-wine.png, of
