@@ -38,10 +38,9 @@ private slots:
 
     void sampleFileShowsFirstPage();
     void pagesShowTheirGroups();
-    // Every value of a row lands in the field it came from, for every group of a page.
-    void roundTripKeepsEveryField();
-    // Each text box shows its own field of its row's group and gives an edit back to it.
-    void textBoxesShowAndStoreTheirOwnField();
+    // Each control shows its own value of its row's group and gives an edit back to it; a
+    // trip through every page gives every value back unchanged.
+    void everyControlShowsAndStoresItsOwnValue();
     void editsSurviveATripToAnotherPage();
     void editsOfEveryPageReachTheModel();
     void clickingTheShownPageChangesNothingElse();
@@ -82,7 +81,7 @@ void PageTransferTest::pagesShowTheirGroups() {
     QCOMPARE(Captions(*window), QStringLiteral("0123456789AB"));
 }
 
-void PageTransferTest::roundTripKeepsEveryField() {
+void PageTransferTest::everyControlShowsAndStoresItsOwnValue() {
     const SettingsModel model = DistinctModel();
     const std::unique_ptr<TQvEnv> window = WindowOn(model);
     for (const int page : {1, 2, 3}) {
@@ -90,28 +89,48 @@ void PageTransferTest::roundTripKeepsEveryField() {
     }
     window->pages().switchTo(1);
     QVERIFY(window->model() == model);
-}
 
-void PageTransferTest::textBoxesShowAndStoreTheirOwnField() {
+    // Row 6 of page 2 shows group "H", 17.
     const struct {
-        const char* box;  // row 6 of page 2 shows group "H", 17
-        std::size_t field;
-        const char* shown;
-    } boxes[] = {
-        {"Race6", kRaceField, "18"},    {"Step6", kStepField, "S17"},
-        {"Total6", kTotalField, "T17"}, {"Bet6", kBetField, "B17"},
-        {"Odd6", kOddField, "O17"},     {"Plus6", kPlusField, "L17"},
-        {"Skip6", kSkipField, "K17"},   {"mOdd6", kMinOddField, "M17"},
-        {"PN6", kBalanceField, "P17"},
+        const char* control;
+        std::optional<FieldIndex> field;  // none: the active flag
+        QString shown;
+        QString edited;
+        std::string stored;
+    } controls[] = {
+        {"Act6", std::nullopt, "unchecked", "checked", ""},
+        {"Type6", kTypeField, "枠連", "単勝", "\x92\x50\x8F\x9F"},
+        {"Nk6", kPopularityField, "3", "5", "5"},
+        {"Bb6", kCourseField, "京都", "札幌", "\x8E\x44\x96\x79"},
+        {"Race6", kRaceField, "18", "xRace", "xRace"},
+        {"Step6", kStepField, "S17", "xStep", "xStep"},
+        {"Total6", kTotalField, "T17", "xTotal", "xTotal"},
+        {"Bet6", kBetField, "B17", "xBet", "xBet"},
+        {"Odd6", kOddField, "O17", "xOdd", "xOdd"},
+        {"Plus6", kPlusField, "L17", "xPlus", "xPlus"},
+        {"Skip6", kSkipField, "K17", "xSkip", "xSkip"},
+        {"mOdd6", kMinOddField, "M17", "xmOdd", "xmOdd"},
+        {"mStep6", kMaxStepField, "171", "20", "20"},
+        {"PN6", kBalanceField, "P17", "xPN", "xPN"},
     };
-    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
     ClickPage(*window, 2);
-    SettingsModel expected = DistinctModel();
-    for (const auto& box : boxes) {
-        auto* edit = test::Control<Cp932LineEdit>(*window, QString::fromLatin1(box.box));
-        QCOMPARE(edit->text(), QString::fromLatin1(box.shown));
-        edit->setText(QStringLiteral("x") + QString::fromLatin1(box.box));
-        expected.group(17).fields[box.field] = std::string("x") + box.box;
+    SettingsModel expected = model;
+    for (const auto& c : controls) {
+        auto* control = test::Control<QWidget>(*window, QString::fromLatin1(c.control));
+        if (auto* check = qobject_cast<QCheckBox*>(control)) {
+            QCOMPARE(check->isChecked(), c.shown == QStringLiteral("checked"));
+            check->setChecked(c.edited == QStringLiteral("checked"));
+            expected.group(17).active = true;
+        } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+            QCOMPARE(list->currentText(), c.shown);
+            list->setCurrentText(c.edited);
+            expected.group(17).fields[*c.field] = c.stored;
+        } else {
+            auto* edit = qobject_cast<QLineEdit*>(control);
+            QCOMPARE(edit->text(), c.shown);
+            edit->setText(c.edited);
+            expected.group(17).fields[*c.field] = c.stored;
+        }
     }
     ClickPage(*window, 1);
     QVERIFY(window->model() == expected);
