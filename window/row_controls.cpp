@@ -72,10 +72,6 @@ void SetStartText(QWidget* widget, const QString& text) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The name of a row control: "Type1", "Ud101", "Edit5" …
 QString ControlName(const layout::ColumnLayout& place, int row) {
     return Utf8(place.namePrefix) + QString::number(place.nameStep * row + place.nameOffset);
