@@ -112,8 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"NulEndsTheValue", "[S]\nK=ab\0cd\n"s, "S", "K", " ", "ab"},
         // Code page 932: trail bytes are never taken for "]" or "\" or folded as letters.
         ReadCase{"TrailBracketInSectionName", "[\x83\x5D]\nK=v\n", "\x83\x5D", "K", " ", "v"},
-        ReadCase{"TrailBracketAloneClosesNothing", "[S]\nK=1\n[\x83\x5D\nK=2\n", "S", "K", " ",
-                 "1"},
+        // Were the trail byte taken for "]", the line would head a section "\x83" and take
+        // the key from S.
+        ReadCase{"TrailBracketAloneClosesNothing", "[S]\n[\x83\x5D\nK=2\n", "S", "K", "d", "2"},
         ReadCase{"TrailLetterIsNotFolded", "[S]\n\x83\x61=1\n\x83\x41=2\n", "S", "\x83\x41", " ",
                  "2"},
         ReadCase{"FullWidthLettersDoNotFold", "[S]\n\x82\x81=1\n", "S", "\x82\x60", "d", "d"},
