@@ -6,7 +6,8 @@
 
 #include "errors.h"
 #include "int_conversion.h"
-#include "test_models.h"
+
+#include "support/test_models.h"
 
 namespace jnx {
 namespace {

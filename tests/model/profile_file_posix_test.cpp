@@ -20,8 +20,9 @@
 #include "errors.h"
 #include "profile_document.h"
 #include "profile_file.h"
-#include "test_files.h"
-#include "test_models.h"
+
+#include "support/test_files.h"
+#include "support/test_models.h"
 
 namespace jnx {
 namespace {

@@ -14,8 +14,9 @@
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
-#include "test_files.h"
-#include "test_models.h"
+
+#include "support/test_files.h"
+#include "support/test_models.h"
 
 namespace jnx {
 namespace {

@@ -17,8 +17,9 @@
 #include "profile_document.h"
 #include "profile_file.h"
 #include "settings_file.h"
-#include "test_files.h"
-#include "test_models.h"
+
+#include "support/test_files.h"
+#include "support/test_models.h"
 
 namespace jnx {
 namespace {

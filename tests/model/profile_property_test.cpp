@@ -22,7 +22,8 @@
 #include "settings_file.h"
 #include "settings_model.h"
 #include "tables.h"
-#include "test_files.h"
+
+#include "support/test_files.h"
 
 namespace jnx {
 namespace {

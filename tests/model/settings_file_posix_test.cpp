@@ -11,8 +11,9 @@
 
 #include "settings_file.h"
 #include "settings_path.h"
-#include "test_files.h"
-#include "test_models.h"
+
+#include "support/test_files.h"
+#include "support/test_models.h"
 
 namespace jnx {
 namespace {

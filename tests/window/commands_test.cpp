@@ -12,8 +12,8 @@
 #include "look/window_style.h"
 #include "profile_file.h"
 #include "settings_file.h"
+#include "support/test_files.h"
 #include "tables.h"
-#include "test_files.h"
 #include "window_test_support.h"
 
 namespace jnx {

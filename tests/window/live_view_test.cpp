@@ -14,7 +14,7 @@
 
 #include "file_watch.h"
 #include "look/window_style.h"
-#include "test_files.h"
+#include "support/test_files.h"
 #include "window_test_support.h"
 
 namespace jnx {

@@ -12,7 +12,7 @@
 
 #include "qv_env.h"
 #include "settings_model.h"
-#include "test_files.h"
+#include "support/test_files.h"
 
 namespace jnx::test {
 
