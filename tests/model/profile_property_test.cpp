@@ -1,6 +1,8 @@
 // Randomized checks of the settings file layer. Random files, hostile lines included, and
 // random models go through WriteIni and ReadIni; random sequences of writes go through
 // ProfileDocument. The seeds are fixed, so a failure repeats with the same case number.
+// What the lines of a file must be after the writes comes from the plain reference reader
+// in support/reference_reader.h, not from the profile code under test.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include <iterator>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,13 +24,22 @@
 #include "settings_model.h"
 #include "tables.h"
 
+#include "support/printing.h"
+#include "support/reference_reader.h"
 #include "support/test_files.h"
 
 namespace jnx {
 namespace {
 
 using Rng = std::mt19937;
-constexpr std::size_t kNpos = std::string::npos;
+using test::Escaped;
+using test::reference::ExpectedLines;
+using test::reference::FirstLineDifference;
+using test::reference::Fold;
+using test::reference::IsLeadByte;
+using test::reference::SectionWrites;
+using test::reference::SplitLines;
+using test::reference::Trim;
 
 // Every file case writes the file twice, flushed to disk each time: they cost the most.
 constexpr int kFileCases = 500;
@@ -46,237 +56,6 @@ bool Chance(Rng& rng, double probability) {
 template <typename T, std::size_t N>
 const T& PickFrom(Rng& rng, const T (&items)[N]) {
     return items[Pick(rng, N)];
-}
-
-// Printable form of raw bytes for failure messages.
-std::string Escape(std::string_view bytes, std::size_t limit = 300) {
-    std::ostringstream out;
-    for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out << static_cast<char>(c);
-        } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            out << "\\x" << kHex[c >> 4] << kHex[c & 15];
-        }
-    }
-    if (bytes.size() > limit) {
-        out << "... (" << bytes.size() << " bytes)";
-    }
-    return out.str();
-}
-
-// ---------------------------------------------------------------------------------------
-// The line structure of a profile file as the file layer documents it, written out plainly
-// so that the expected result of a write can be told without the implementation.
-
-bool IsBlank(char c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
-}
-
-bool IsLead(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-struct Line {
-    std::string content;
-    std::string lineBreak;  // "", "\r", "\n" or "\r\n"
-    bool added = false;     // expected lines only: added by a write
-};
-
-std::vector<Line> SplitLines(std::string_view bytes) {
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        const std::size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == kNpos) {
-            lines.push_back({std::string(bytes.substr(pos)), ""});
-            break;
-        }
-        std::size_t next = end + 1;
-        if (bytes[end] == '\r' && next < bytes.size() && bytes[next] == '\n') {
-            ++next;
-        }
-        lines.push_back({std::string(bytes.substr(pos, end - pos)),
-                         std::string(bytes.substr(end, next - end))});
-        pos = next;
-    }
-    return lines;
-}
-
-std::string Fold(std::string_view name) {
-    std::string folded(name);
-    for (std::size_t i = 0; i < folded.size(); ++i) {
-        if (IsLead(folded[i]) && i + 1 < folded.size()) {
-            ++i;  // a trail byte is never a letter
-        } else if (folded[i] >= 'A' && folded[i] <= 'Z') {
-            folded[i] = static_cast<char>(folded[i] + ('a' - 'A'));
-        }
-    }
-    return folded;
-}
-
-std::pair<std::size_t, std::size_t> Trim(std::string_view text, std::size_t begin,
-                                         std::size_t end) {
-    while (begin < end && IsBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsBlank(text[end - 1])) {
-        --end;
-    }
-    return {begin, end};
-}
-
-struct LineInfo {
-    enum class Kind { Other, Section, Key } kind = Kind::Other;
-    std::string name;            // folded
-    std::size_t valueBegin = 0;  // key lines: where a write puts its value
-    std::size_t valueEnd = 0;
-};
-
-LineInfo Classify(std::string_view content) {
-    LineInfo info;
-    const auto [begin, end] = Trim(content, 0, content.size());
-    if (begin < end && content[begin] == '[') {
-        std::size_t close = kNpos;
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            if (IsLead(content[i]) && i + 1 < end) {
-                ++i;
-            } else if (content[i] == ']') {
-                close = i;
-            }
-        }
-        if (close != kNpos) {
-            const auto [nameBegin, nameEnd] = Trim(content, begin + 1, close);
-            info.kind = LineInfo::Kind::Section;
-            info.name = Fold(content.substr(nameBegin, nameEnd - nameBegin));
-            return info;
-        }
-    }
-    const std::size_t equals = content.find('=');
-    if (equals == kNpos) {
-        return info;
-    }
-    const auto [nameBegin, nameEnd] = Trim(content, begin, equals);
-    auto [valueBegin, valueEnd] = Trim(content, equals + 1, content.size());
-    if (valueBegin == valueEnd) {
-        valueBegin = valueEnd = equals + 1;
-    }
-    info.kind = LineInfo::Kind::Key;
-    info.name = Fold(content.substr(nameBegin, nameEnd - nameBegin));
-    info.valueBegin = valueBegin;
-    info.valueEnd = valueEnd;
-    return info;
-}
-
-std::string KeyLineOf(std::string_view key, std::string_view value) {
-    return std::string(key).append("=").append(value);
-}
-
-// The values of one section in the order they are first written.
-struct SectionWrites {
-    std::string section;
-    std::vector<std::pair<std::string, std::string>> keys;
-};
-
-// The lines a file must consist of after the writes: every line kept as it was except
-// the value bytes of the written key lines; missing keys after the last key line of their
-// section, missing sections at the end, both ending like the file's first line.
-std::vector<Line> ExpectedLines(std::string_view original,
-                                const std::vector<SectionWrites>& writes) {
-    std::vector<Line> lines = SplitLines(original);
-    std::vector<LineInfo> info;
-    info.reserve(lines.size());
-    for (const Line& line : lines) {
-        info.push_back(Classify(line.content));
-    }
-    const std::string newline =
-        lines.empty() || lines.front().lineBreak.empty() ? "\r\n" : lines.front().lineBreak;
-
-    std::map<std::size_t, std::vector<Line>> insertedAfter;
-    std::vector<Line> appended;
-    for (const SectionWrites& write : writes) {
-        const std::string section = Fold(write.section);
-        std::size_t header = kNpos;
-        for (std::size_t i = 0; i < lines.size() && header == kNpos; ++i) {
-            if (info[i].kind == LineInfo::Kind::Section && info[i].name == section) {
-                header = i;
-            }
-        }
-        if (header == kNpos) {
-            appended.push_back({"[" + write.section + "]", newline, true});
-            for (const auto& [key, value] : write.keys) {
-                appended.push_back({KeyLineOf(key, value), newline, true});
-            }
-            continue;
-        }
-        std::size_t end = header + 1;
-        std::size_t anchor = header;
-        for (; end < lines.size() && info[end].kind != LineInfo::Kind::Section; ++end) {
-            if (info[end].kind == LineInfo::Kind::Key) {
-                anchor = end;
-            }
-        }
-        for (const auto& [key, value] : write.keys) {
-            std::size_t found = kNpos;
-            for (std::size_t i = header + 1; i < end && found == kNpos; ++i) {
-                if (info[i].kind == LineInfo::Kind::Key && info[i].name == Fold(key)) {
-                    found = i;
-                }
-            }
-            if (found == kNpos) {
-                insertedAfter[anchor].push_back({KeyLineOf(key, value), newline, true});
-            } else {
-                lines[found].content.replace(info[found].valueBegin,
-                                             info[found].valueEnd - info[found].valueBegin, value);
-            }
-        }
-    }
-
-    std::vector<Line> result;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        result.push_back(lines[i]);
-        if (const auto inserted = insertedAfter.find(i); inserted != insertedAfter.end()) {
-            if (result.back().lineBreak.empty()) {
-                result.back().lineBreak = newline;
-            }
-            result.insert(result.end(), inserted->second.begin(), inserted->second.end());
-        }
-    }
-    if (!appended.empty()) {
-        if (!result.empty() && result.back().lineBreak.empty()) {
-            result.back().lineBreak = newline;
-        }
-        result.insert(result.end(), appended.begin(), appended.end());
-    }
-    return result;
-}
-
-// An added line ends like the file's first line; when that is a lone CR, a CR LF is
-// taken too, since a lone CR in front of an LF that follows would merge with it.
-bool SameLine(const Line& expected, const Line& actual) {
-    return expected.content == actual.content &&
-           (expected.lineBreak == actual.lineBreak ||
-            (expected.added && expected.lineBreak == "\r" && actual.lineBreak == "\r\n"));
-}
-
-testing::AssertionResult SameLines(const std::vector<Line>& expected,
-                                   const std::vector<Line>& actual) {
-    for (std::size_t i = 0; i < expected.size() || i < actual.size(); ++i) {
-        if (i < expected.size() && i < actual.size() && SameLine(expected[i], actual[i])) {
-            continue;
-        }
-        auto describe = [i](const std::vector<Line>& lines) {
-            return i < lines.size() ? Escape(lines[i].content) + " | " + Escape(lines[i].lineBreak)
-                                    : std::string("(no line)");
-        };
-        return testing::AssertionFailure()
-               << "line " << i << " of " << expected.size() << " expected, " << actual.size()
-               << " found\n  expected: " << describe(expected)
-               << "\n  found:    " << describe(actual);
-    }
-    return testing::AssertionSuccess();
 }
 
 // What WriteIni puts into the file for a model, section by section in its order.
@@ -374,7 +153,7 @@ std::string RandomRawValue(Rng& rng) {
 std::string VaryCase(Rng& rng, std::string_view name) {
     std::string varied(name);
     for (std::size_t i = 0; i < varied.size(); ++i) {
-        if (IsLead(varied[i])) {
+        if (IsLeadByte(varied[i])) {
             ++i;
         } else if (Chance(rng, 0.5)) {
             const char c = varied[i];
@@ -618,12 +397,12 @@ std::string FirstDifference(const SettingsModel& expected, const SettingsModel& 
         for (std::size_t k = 0; k < kFieldCount; ++k) {
             if (a.fields[k] != b.fields[k]) {
                 return GroupSection(g) + "/" + std::string(FieldKey[k]) + ": expected " +
-                       Escape(a.fields[k]) + ", read " + Escape(b.fields[k]);
+                       Escaped(a.fields[k]) + ", read " + Escaped(b.fields[k]);
             }
         }
     }
     const auto describe = [](std::string_view name, const std::string& a, const std::string& b) {
-        return std::string(name) + ": expected " + Escape(a) + ", read " + Escape(b);
+        return std::string(name) + ": expected " + Escaped(a) + ", read " + Escaped(b);
     };
     if (expected.betAutoReadFolder != actual.betAutoReadFolder) {
         return describe("Dir/BetAutoRead", expected.betAutoReadFolder, actual.betAutoReadFolder);
@@ -636,7 +415,7 @@ std::string FirstDifference(const SettingsModel& expected, const SettingsModel& 
 
 // The file a failing case started from, for its message.
 std::string CaseText(int n, std::string_view file) {
-    return "case " + std::to_string(n) + ", file: " + Escape(file, 100000);
+    return "case " + std::to_string(n) + ", file: " + Escaped(file, 100000);
 }
 
 // A model as it comes back from a file it was written to: the pause option is "True" or
@@ -673,11 +452,11 @@ TEST(SettingsFileProperty, WriteKeepsEveryOtherLineAndReadsBack) {
 
         ASSERT_NO_THROW(WriteIni(model, path)) << CaseText(n, original);
         const std::string written = test::ReadBytes(path);
-        const testing::AssertionResult sameLines =
-            SameLines(ExpectedLines(original, FileValues(model)), SplitLines(written));
-        if (!sameLines && linesDiffer++ == 0) {
-            ADD_FAILURE() << sameLines.message() << "\n"
-                          << CaseText(n, original) << "\nwritten: " << Escape(written, 100000);
+        const std::string lineDifference =
+            FirstLineDifference(ExpectedLines(original, FileValues(model)), SplitLines(written));
+        if (!lineDifference.empty() && linesDiffer++ == 0) {
+            ADD_FAILURE() << lineDifference << "\n"
+                          << CaseText(n, original) << "\nwritten: " << Escaped(written, 100000);
         }
 
         SettingsModel read;
@@ -796,11 +575,11 @@ TEST(ProfileDocumentProperty, BytesReadBackWhatWasWritten) {
         }
 
         const std::string bytes = document.bytes();
-        const testing::AssertionResult sameLines =
-            SameLines(ExpectedLines(original, bySection), SplitLines(bytes));
-        if (!sameLines && linesDiffer++ == 0) {
-            ADD_FAILURE() << sameLines.message() << "\n"
-                          << CaseText(n, original) << "\nbytes: " << Escape(bytes, 100000);
+        const std::string lineDifference =
+            FirstLineDifference(ExpectedLines(original, bySection), SplitLines(bytes));
+        if (!lineDifference.empty() && linesDiffer++ == 0) {
+            ADD_FAILURE() << lineDifference << "\n"
+                          << CaseText(n, original) << "\nbytes: " << Escaped(bytes, 100000);
         }
         ProfileDocument reparsed(bytes);
         for (const auto& [name, oldValue] : oldValues) {
@@ -811,10 +590,10 @@ TEST(ProfileDocumentProperty, BytesReadBackWhatWasWritten) {
             const std::string fromBytes = reparsed.read(section, key, kDefault);
             const std::string fromWrites = document.read(section, key, kDefault);
             ASSERT_TRUE(fromBytes == expected && fromWrites == expected)
-                << "[" << Escape(section) << "] " << Escape(key) << ": expected "
-                << Escape(expected) << ", read " << Escape(fromBytes) << " from the bytes and "
-                << Escape(fromWrites) << " before they were made\n"
-                << CaseText(n, original) << "\nbytes: " << Escape(bytes, 100000);
+                << "[" << Escaped(section) << "] " << Escaped(key) << ": expected "
+                << Escaped(expected) << ", read " << Escaped(fromBytes) << " from the bytes and "
+                << Escaped(fromWrites) << " before they were made\n"
+                << CaseText(n, original) << "\nbytes: " << Escaped(bytes, 100000);
         }
 
         // The same writes again, on the new bytes, change nothing.
