@@ -9,6 +9,8 @@
 
 #include "cp932_codepoint.h"
 
+#include "support/printing.h"
+
 namespace jnx::cp932 {
 namespace {
 
@@ -41,7 +43,7 @@ constexpr Mapping kMappings[] = {
 
 TEST(Cp932Codepoint, DecodesAndEncodesTheWindowsMapping) {
     for (const Mapping& mapping : kMappings) {
-        SCOPED_TRACE(mapping.bytes);
+        SCOPED_TRACE(test::Escaped(mapping.bytes));
         EXPECT_EQ(DecodeUnit(mapping.bytes), mapping.codePoint);
         EXPECT_EQ(EncodeCodePoint(mapping.codePoint), std::string(mapping.bytes));
     }
@@ -59,7 +61,8 @@ TEST(Cp932Codepoint, DuplicatesEncodeToOneForm) {
 TEST(Cp932Codepoint, RefusesWhatItCouldOnlyApproximate) {
     for (const char32_t c : {U'\u301C', U'\u2016', U'\u2212', U'\u00A2', U'\u00A3', U'\u00AC',
                              U'\u00A5', U'\u2014', U'\u00E9', U'\U0001F600'}) {
-        SCOPED_TRACE(static_cast<unsigned>(c));
+        SCOPED_TRACE(::testing::Message()
+                     << "U+" << std::hex << std::uppercase << static_cast<unsigned>(c));
         EXPECT_EQ(EncodeCodePoint(c), std::nullopt);
     }
 }
@@ -67,7 +70,7 @@ TEST(Cp932Codepoint, RefusesWhatItCouldOnlyApproximate) {
 TEST(Cp932Codepoint, RefusesBytesWithoutACharacter) {
     // A lead byte alone, an undefined pair, a lead byte before a blank.
     for (const char* unit : {"\x81", "\x85\x40", "\x81\x20"}) {
-        SCOPED_TRACE(unit);
+        SCOPED_TRACE(test::Escaped(unit));
         EXPECT_EQ(DecodeUnit(unit), std::nullopt);
     }
 }
@@ -76,7 +79,7 @@ TEST(Cp932Codepoint, SingleBytesOutsideTheCharactersComeBackAsThemselves) {
     // Windows gives 80 the character U+0080 (and A0, FD … FF private-use ones in some
     // versions); glibc gives them none. Either way nothing turns into another byte.
     for (const char* unit : {"\x80", "\xA0", "\xFD", "\xFE", "\xFF"}) {
-        SCOPED_TRACE(unit);
+        SCOPED_TRACE(test::Escaped(unit));
         if (const std::optional<char32_t> c = DecodeUnit(unit)) {
             EXPECT_EQ(EncodeCodePoint(*c), std::string(unit));
         }

@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "int_conversion.h"
 
+#include "support/printing.h"
 #include "support/test_models.h"
 
 namespace jnx {
@@ -18,7 +19,7 @@ struct Accepted {
 };
 
 void PrintTo(const Accepted& accepted, std::ostream* out) {
-    *out << '"' << accepted.text << '"';
+    *out << '"' << test::Escaped(accepted.text) << "\" is " << accepted.value;
 }
 
 class StrToIntAccepts : public ::testing::TestWithParam<Accepted> {};

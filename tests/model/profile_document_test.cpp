@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "profile_document.h"
+
+#include "support/printing.h"
 
 namespace jnx {
 namespace {
@@ -22,6 +25,15 @@ struct WriteCase {
     std::vector<std::vector<std::string>> writes;  // section, key, value
     std::string expected;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* out) {
+    *out << c.name << ": file \"" << test::Escaped(c.file) << '"';
+    for (const auto& write : c.writes) {
+        *out << ", [" << test::Escaped(write[0]) << "] " << test::Escaped(write[1]) << "=\""
+             << test::Escaped(write[2]) << '"';
+    }
+    *out << " give \"" << test::Escaped(c.expected) << '"';
+}
 
 class ProfileWrite : public ::testing::TestWithParam<WriteCase> {};
 

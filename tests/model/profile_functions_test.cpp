@@ -18,6 +18,7 @@
 #include "profile_file.h"
 #include "settings_file.h"
 
+#include "support/printing.h"
 #include "support/test_files.h"
 #include "support/test_models.h"
 
@@ -56,7 +57,12 @@ struct ReadCase {
 };
 
 void PrintTo(const ReadCase& c, std::ostream* out) {
-    *out << c.name;
+    *out << c.name << ": [" << test::Escaped(c.section) << "] " << test::Escaped(c.key)
+         << " (default \"" << test::Escaped(c.defaultValue) << "\") of \"" << test::Escaped(c.file)
+         << "\" reads \"" << test::Escaped(c.expected) << '"';
+    if (c.wine) {
+        *out << " (Wine: \"" << test::Escaped(*c.wine) << "\")";
+    }
 }
 
 class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
@@ -225,7 +231,16 @@ struct WriteCase {
 };
 
 void PrintTo(const WriteCase& c, std::ostream* out) {
-    *out << c.name;
+    *out << c.name << ": file ";
+    if (c.file) {
+        *out << '"' << test::Escaped(*c.file) << '"';
+    } else {
+        *out << "(none)";
+    }
+    for (const auto& write : c.writes) {
+        *out << ", [" << test::Escaped(write[0]) << "] " << test::Escaped(write[1]) << "=\""
+             << test::Escaped(write[2]) << '"';
+    }
 }
 
 class ProfileWriteThenRead : public ::testing::TestWithParam<WriteCase> {};

@@ -307,10 +307,10 @@ TEST(Robustness, BrokenStructureKeepsItsBytes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ProfileDocument document(c.original);
-        EXPECT_TRUE(document.read(c.section, c.key, "(none)") == c.read);
+        EXPECT_EQ(document.read(c.section, c.key, "(none)"), c.read);
         document.write(c.section, c.key, "new");
-        EXPECT_TRUE(document.bytes() == c.written);
-        EXPECT_TRUE(ProfileDocument(document.bytes()).read(c.section, c.key, "") == "new");
+        EXPECT_EQ(document.bytes(), c.written);
+        EXPECT_EQ(ProfileDocument(document.bytes()).read(c.section, c.key, ""), "new");
     }
 }
 

@@ -8,6 +8,8 @@
 #include "settings_sync.h"
 #include "tables.h"
 
+#include "support/printing.h"  // how a failed comparison shows a model
+
 namespace jnx::test {
 
 // Code page 932 texts the settings tests use.
