@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -293,6 +294,98 @@ TEST(WriteIni, PauseTextIsNeverWrittenAsItIs) {
     model.pauseText = "True\r\n[Dir]";
     ASSERT_NO_THROW(WriteIni(model, path));
     EXPECT_EQ(ProfileFile(path).read("Options", "OKStep", " "), "False");
+}
+
+// Every field takes the value of its own key, whatever order the file holds the keys in,
+// and a save writes each field under its own key: the field indices that the window and
+// the file layer share name the keys they are meant to.
+TEST(ReadIni, EveryFieldHasItsOwnKey) {
+    struct FieldKeyCase {
+        FieldIndex field;
+        const char* key;     // as the file spells it
+        const char* inFile;  // what the file holds, another text for every key
+        std::string loaded;  // what the model holds after a load
+    };
+    const FieldKeyCase cases[] = {
+        {kTypeField, "Type", "K", "\x83\x8F\x83\x43\x83\x68"},  // ワイド
+        {kPopularityField, "Popularity", "4", "4"},
+        {kCourseField, "Bb", "10", kKokura},
+        {kRaceField, "R", "11", "11"},
+        {kStepField, "Step", "12", "12"},
+        {kTotalField, "Total", "13000", "13000"},
+        {kBetField, "Bet", "14", "14"},
+        {kOddField, "Odd", "1.5", "1.5"},
+        {kPlusField, "Plus", "160", "160"},
+        {kSkipField, "Skip", "17", "17"},
+        {kMinOddField, "MinOdd", "1.8", "1.8"},
+        {kMaxStepField, "Maxstep", "190", "190"},
+        {kBalanceField, "PN", "-2000", "-2000"},
+    };
+    static_assert(std::size(cases) == kFieldCount);
+    // Group B holds its keys in the reverse order; every other group only the one key a
+    // load cannot go without.
+    constexpr std::size_t kGroupB = 11;
+    std::string file;
+    for (std::size_t g = 0; g < kGroupCount; ++g) {
+        file += "[" + GroupSection(g) + "]\r\n";
+        if (g != kGroupB) {
+            file += "Bb=0\r\n";
+            continue;
+        }
+        for (auto c = std::rbegin(cases); c != std::rend(cases); ++c) {
+            file += std::string(c->key) + "=" + c->inFile + "\r\n";
+        }
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, file);
+    SettingsModel model;
+    ASSERT_NO_THROW(ReadIni(model, path));
+    const std::string saved = dir.file("Saved.ini");
+    ASSERT_NO_THROW(WriteIni(model, saved));
+    ProfileFile savedFile(saved);
+    for (const FieldKeyCase& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(model.group(kGroupB).fields[c.field], c.loaded);
+        EXPECT_EQ(savedFile.read("GroupB", c.key, "(none)"), c.inFile);
+    }
+}
+
+// A load into a model that holds values, as the window's reload is, keeps none of them: a
+// key the file lacks loads as empty and a group as inactive, through ReadIni and through
+// the load that keeps the model in step with the file alike.
+TEST(ReadIni, ALoadKeepsNothingOfTheModelBefore) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    std::string file;
+    for (std::size_t g = 0; g < kGroupCount; ++g) {
+        file += "[" + GroupSection(g) + "]\r\nBb=0\r\n";
+    }
+    test::WriteBytes(path, file);
+
+    for (const bool synced : {false, true}) {
+        SCOPED_TRACE(synced ? "SettingsSync::load" : "ReadIni");
+        test::SyncedModel loaded;
+        loaded.model = TestModel();
+        if (synced) {
+            loaded.sync.load(path);
+        } else {
+            ReadIni(loaded.model, path);
+        }
+        // A missing key reads as the default: empty on Windows; Wine keeps the blank of the
+        // " " that ReadIni passes.
+        const std::string none =
+            !synced && test::kMayBeWine && loaded.model.patFolder == " " ? " " : "";
+        SettingsModel expected;
+        for (GroupSettings& group : expected.groups) {
+            group.fields.fill(none);
+            group.fields[kCourseField] = "0";
+        }
+        expected.betAutoReadFolder = none;
+        expected.patFolder = none;
+        expected.pauseText = none;
+        EXPECT_EQ(loaded.model, expected);
+    }
 }
 
 // The sample file loads to the same values wherever it is read, and a save and a load

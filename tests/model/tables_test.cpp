@@ -3,7 +3,6 @@
 #include <set>
 #include <string>
 
-#include "settings_model.h"
 #include "tables.h"
 
 namespace jnx {
@@ -19,12 +18,6 @@ TEST(Tables, GroupSectionsRunFromGroup0OverGroupAToGroupZ) {
         distinct.insert(GroupSection(g));
     }
     EXPECT_EQ(distinct.size(), kGroupCount);
-}
-
-TEST(Tables, FileKeysAreNotTheColumnHeadings) {
-    EXPECT_EQ(FieldKey[kMinOddField], "MinOdd");
-    EXPECT_EQ(FieldKey[kMaxStepField], "Maxstep");
-    EXPECT_EQ(FieldKey[kBalanceField], "PN");
 }
 
 TEST(Tables, LookUpsGoBothWaysAndMatchBytesExactly) {
@@ -51,19 +44,6 @@ TEST(Tables, CourseNumbersOutsideTheTableHaveNoName) {
     for (long long number : {0LL, -1LL, 11LL, 2147483647LL, -2147483648LL}) {
         EXPECT_FALSE(CourseNameByNumber(number)) << number;
     }
-}
-
-TEST(SettingsModel, StartsEmptyAndInactive) {
-    const SettingsModel model;
-    for (const GroupSettings& group : model.groups) {
-        EXPECT_FALSE(group.active);
-        for (const Text& field : group.fields) {
-            EXPECT_EQ(field, "");
-        }
-    }
-    EXPECT_EQ(model.betAutoReadFolder, "");
-    EXPECT_EQ(model.patFolder, "");
-    EXPECT_EQ(model.pauseText, "");
 }
 
 }  // namespace
