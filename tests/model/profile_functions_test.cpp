@@ -93,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                  " ", "v w"},
         ReadCase{"TextAfterTheBracketIsIgnored", "[S] ; note\nK=v\n", "S", "K", " ", "v"},
         ReadCase{"NameRunsToTheLastBracket", "[S]x]\nK=v\n", "S]x", "K", " ", "v"},
-        ReadCase{"OpenBracketLineIsNoHeader", "[S]\nK=1\n[T\nK=2\n", "S", "K", " ", "1"},
+        // Were the line a header, it would take the key from S.
+        ReadCase{"OpenBracketLineIsNoHeader", "[S]\n[T\nK=2\n", "S", "K", "d", "2"},
         ReadCase{"SemicolonIsNoComment", "[S]\n;K=v\n", "S", ";K", " ", "v"},
         ReadCase{"HashIsNoComment", "[S]\n#K=v\n", "S", "#K", " ", "v"},
         ReadCase{"NoInlineComment", "[S]\nK=v ; c\n", "S", "K", " ", "v ; c"},
@@ -119,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"NulEndsTheValue", "[S]\nK=ab\0cd\n"s, "S", "K", " ", "ab"},
         // Code page 932: trail bytes are never taken for "]" or "\" or folded as letters.
         ReadCase{"TrailBracketInSectionName", "[\x83\x5D]\nK=v\n", "\x83\x5D", "K", " ", "v"},
+        // Were the trail byte taken for "]", the section would be named "S]\x83".
+        ReadCase{"TrailBracketAfterTheHeader", "[S]\x83\x5D\nK=v\n", "S", "K", "d", "v"},
         // Were the trail byte taken for "]", the line would head a section "\x83" and take
         // the key from S.
         ReadCase{"TrailBracketAloneClosesNothing", "[S]\n[\x83\x5D\nK=2\n", "S", "K", "d", "2"},
