@@ -556,8 +556,9 @@ TEST_F(ConcurrentSave, AToolWriteBetweenTheReadAndTheReplacementIsKept) {
     const std::string sample = test::ReadBytes(test::SampleSettingsPath());
 
     enum class Way { Emptied, CutAt4096, Rewritten, Renamed };
+    constexpr const char* kWayNames[] = {"emptied", "cut at 4096 bytes", "rewritten", "renamed"};
     for (const Way way : {Way::Emptied, Way::CutAt4096, Way::Rewritten, Way::Renamed}) {
-        SCOPED_TRACE(static_cast<int>(way));
+        SCOPED_TRACE(kWayNames[static_cast<int>(way)]);
         test::WriteBytes(path_, sample);
         sync_.load(path_);
         model_.group(5).fields[kMinOddField] = "4.4";

@@ -457,7 +457,7 @@ TEST(RobustnessOnDisk, PermissionBitsAreKept) {
     const std::string path = dir.file("Jnx.ini");
     for (const auto permissions :
          {fs::perms(0640), fs::perms(0600), fs::perms(0755), fs::perms(0604), fs::perms(0200)}) {
-        SCOPED_TRACE(static_cast<int>(permissions));
+        SCOPED_TRACE(::testing::Message() << "mode " << std::oct << static_cast<int>(permissions));
         test::WriteBytes(path, "[Dir]\r\nPatData=old\r\n");
         fs::permissions(path, permissions);
         ASSERT_NO_THROW(WriteIni(TestModel(1), path));
@@ -471,7 +471,7 @@ TEST(RobustnessOnDisk, ReadOnlyFileIsRefusedUntouched) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
     for (const auto permissions : {fs::perms(0444), fs::perms(0400), fs::perms(0)}) {
-        SCOPED_TRACE(static_cast<int>(permissions));
+        SCOPED_TRACE(::testing::Message() << "mode " << std::oct << static_cast<int>(permissions));
         test::WriteBytes(path, "[Dir]\r\nPatData=old\r\n");
         fs::permissions(path, permissions);
         EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), path); }), path + kCannotWrite);
