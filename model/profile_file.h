@@ -22,12 +22,13 @@ class ProfileDocument;
 // empty file when there is none) and every read and write after that goes to the copy, so
 // a save sees its own writes and nothing reaches the file before the commit. commit()
 // flushes the copy and renames it over the file in one step (MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); a read-only file is refused. If a
-// write or the commit fails, the file is left exactly as it was, the copy is removed and
-// every later write and commit of the object fails too; the destructor removes an
-// uncommitted copy. A commit also removes the copies of earlier saves that were ended
-// before their replacement (regular files of that name whose writer's process is gone,
-// open to no one); nothing else.
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); a read-only file is refused. No file
+// can be renamed over while another program has it open, even one that shares its deletion;
+// the rename is tried again until SaveSettleTimes().limit has passed. If a write or the
+// commit fails, the file is left exactly as it was, the copy is removed and every later
+// write and commit of the object fails too; the destructor removes an uncommitted copy. A
+// commit also removes the copies of earlier saves that were ended before their replacement
+// (regular files of that name whose writer's process is gone, open to no one); nothing else.
 //
 // Elsewhere: the file is read once when the object is made; writes are kept in memory and
 // commit() replaces the file in one step (a flushed temporary file in the same folder
@@ -133,7 +134,9 @@ long ProfileKeyWritesForTesting();
 // The whole file as it is now, in one read, for a caller that parses it itself (a
 // ProfileDocument reads it as the profile functions do); none when it is missing or cannot be
 // read. The file is opened sharing reading, writing and deleting, so that another program
-// writing it, or renaming a new file over it, is never held up by this read.
+// writing or removing it is never held up by this read; one renaming a new file over it
+// fails while any reader has it open (on Windows as on Wine), so it is open only for the
+// one read.
 std::optional<std::string> ReadProfileBytes(const std::string& path);
 
 }  // namespace jnx

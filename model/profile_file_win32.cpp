@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -250,19 +251,37 @@ bool FlushToDisk(const std::wstring& path) {
 // Puts the copy in the settings file's place in one step: a rename over it, which readers
 // see whole or not at all (ReplaceFileW is no single step on Wine: it takes the file away
 // first). The copy has had the file's attributes since it was made. A read-only file is
-// refused, as the system refuses to write into one; so is a file another program has open
-// without letting it be deleted.
+// refused, as the system refuses to write into one.
+//
+// No file can be renamed over while anyone has it open, even a reader that lets it be
+// deleted (Windows refuses it with ERROR_ACCESS_DENIED, Wine as well): another program's
+// look at the file, such as this program's own live view or a virus scanner, would fail
+// the save. Such a reader lets go in a moment, so the rename is tried again until
+// SaveSettleTimes().limit has passed; a program that keeps the file open fails the save
+// then.
 bool PutInPlace(const std::wstring& file, const std::wstring& copy) {
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return false;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
+    for (;;) {
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return false;
+        }
+        if (MoveFileExW(copy.c_str(), file.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            Clock::now() >= giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return MoveFileExW(copy.c_str(), file.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// Opened to be looked at and read, never holding up another program's write, rename or
-// removal of the file.
+// Opened to be looked at and read, never holding up another program's write or removal of
+// the file. A rename over the file fails while it is open all the same: hold it briefly.
 HANDLE OpenShared(const std::wstring& path, DWORD access) {
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -655,7 +674,8 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     }
     if (!MoveFileExW(copy.wide.c_str(), widePath->c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        // Held open by another program without sharing its removal: it lets go in a moment.
+        // Held open by another program (a reader too, whatever it shares): it lets go in a
+        // moment.
         const DWORD error = GetLastError();
         return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Outcome::Changed
                                                                                 : Outcome::Failed;

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "errors.h"
@@ -218,6 +220,78 @@ TEST(WindowsSave, FileOpenToReadersOnlyIsNotReplaced) {
     // Once the other program lets go, the same save goes through.
     EXPECT_NO_THROW(edited.sync.save(path));
     EXPECT_EQ(ProfileFile(path).read("Group5", "MinOdd", " "), "4.4");
+}
+
+// Gives the saves a limit of their own, and takes it back however the test ends.
+class SaveLimitGuard {
+public:
+    explicit SaveLimitGuard(std::chrono::milliseconds limit) { SaveSettleTimes().limit = limit; }
+    ~SaveLimitGuard() { SaveSettleTimes() = SettleTimes{}; }
+    SaveLimitGuard(const SaveLimitGuard&) = delete;
+    SaveLimitGuard& operator=(const SaveLimitGuard&) = delete;
+    SaveLimitGuard(SaveLimitGuard&&) = delete;
+    SaveLimitGuard& operator=(SaveLimitGuard&&) = delete;
+};
+
+// Another program looks at the file right when the save replaces it, sharing reading,
+// writing and deleting as this program's live view does. No file can be renamed over while
+// it is open: the save waits for the reader to let go, and fails, leaving the file as it
+// was, only when the reader keeps it open past the save's limit.
+TEST(WindowsSave, AReaderOfTheFileHoldsTheReplacementBackOnlyWhileItHasItOpen) {
+    constexpr std::chrono::milliseconds kLimit(1000);
+    for (const bool withSnapshot : {false, true}) {
+        for (const bool letsGo : {true, false}) {
+            SCOPED_TRACE(std::string(withSnapshot ? "beside another program" : "plain save") +
+                         (letsGo ? ", the reader lets go" : ", the reader keeps the file open"));
+            test::TempDir dir;
+            const std::string path = dir.file("Jnx.ini");
+            test::SyncedModel edited;
+            EditSample(path, edited);
+            const std::string original = test::ReadBytes(path);
+
+            HANDLE reader = INVALID_HANDLE_VALUE;
+            std::thread lookEnds;
+            {
+                const SaveLimitGuard limit(kLimit);
+                // Called again for each try of a save that goes back to read the file.
+                const HookGuard hook([&](const std::string& /*temporary*/) {
+                    if (reader == INVALID_HANDLE_VALUE) {
+                        reader =
+                            CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                        if (letsGo && reader != INVALID_HANDLE_VALUE) {
+                            lookEnds = std::thread([reader] {
+                                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                CloseHandle(reader);
+                            });
+                        }
+                    }
+                    return true;
+                });
+                if (letsGo) {
+                    EXPECT_NO_THROW(Save(edited, path, withSnapshot));
+                } else {
+                    EXPECT_THROW(Save(edited, path, withSnapshot), WriteError);
+                }
+            }
+            if (lookEnds.joinable()) {
+                lookEnds.join();
+            } else if (reader != INVALID_HANDLE_VALUE) {
+                CloseHandle(reader);
+            }
+            ASSERT_NE(reader, INVALID_HANDLE_VALUE) << "the file could not be opened to read";
+
+            EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+            if (letsGo) {
+                SettingsModel loaded;
+                ReadIni(loaded, path);
+                EXPECT_EQ(loaded, edited.model);
+            } else {
+                EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
+            }
+        }
+    }
 }
 
 TEST(WindowsSave, ReadOnlyFileIsLeftAsItWas) {
