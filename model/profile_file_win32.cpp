@@ -287,6 +287,17 @@ HANDLE OpenShared(const std::wstring& path, DWORD access) {
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The same by the file's name in the system's code page; a name that does not convert
+// opens nothing (ERROR_INVALID_NAME).
+HANDLE OpenShared(const std::string& path, DWORD access) {
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    return OpenShared(*wide, access);
+}
+
 // The whole of an opened file; none when it cannot be read.
 std::optional<std::string> ReadHandle(HANDLE file) {
     std::string bytes;
@@ -469,11 +480,7 @@ void ProfileFile::commit() {
 }
 
 std::optional<std::string> ReadProfileBytes(const std::string& path) {
-    const std::optional<std::wstring> wide = Wide(path);
-    if (!wide) {
-        return std::nullopt;
-    }
-    const Handle file(OpenShared(*wide, GENERIC_READ));
+    const Handle file(OpenShared(path, GENERIC_READ));
     if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
         return std::nullopt;
     }
@@ -567,11 +574,7 @@ std::string SaveTarget(const std::string& path) {
 }
 
 std::optional<FileVersion> VersionOf(const std::string& path) {
-    const std::optional<std::wstring> wide = Wide(path);
-    if (!wide) {
-        return std::nullopt;
-    }
-    const Handle file(OpenShared(*wide, FILE_READ_ATTRIBUTES));
+    const Handle file(OpenShared(path, FILE_READ_ATTRIBUTES));
     if (!file.valid()) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -589,11 +592,7 @@ std::int64_t FileClockNow() {
 }
 
 Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes) {
-    const std::optional<std::wstring> wide = Wide(path);
-    if (!wide) {
-        return Outcome::Failed;
-    }
-    const Handle file(OpenShared(*wide, GENERIC_READ));
+    const Handle file(OpenShared(path, GENERIC_READ));
     if (!file.valid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION ? Outcome::Changed
