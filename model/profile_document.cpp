@@ -1,7 +1,6 @@
 #include "profile_document.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -23,43 +22,28 @@ constexpr bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
-// The first byte at or after `pos` that is a CR or an LF or, with `orEquals`, an "=";
-// the end of the text when there is none. Eight bytes are looked at a time: lines are
-// mostly short, where a library search costs more to start than it saves, and some are
-// long.
-std::size_t FindLineBreak(std::string_view text, std::size_t pos, bool orEquals = false) {
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-        constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-        // The high bit of each byte of `word` that equals `byte`; bits above the lowest
-        // may be wrong, the lowest never is.
-        const auto matches = [](std::uint64_t word, unsigned char byte) {
-            const std::uint64_t x = word ^ (kOnes * byte);
-            return (x - kOnes) & ~x & kHighs;
-        };
-        for (; pos + sizeof(std::uint64_t) <= text.size(); pos += sizeof(std::uint64_t)) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, text.data() + pos, sizeof word);
-            std::uint64_t found = matches(word, '\r') | matches(word, '\n');
-            if (orEquals) {
-                found |= matches(word, '=');
-            }
-            if (found != 0) {
-                return pos + static_cast<std::size_t>(std::countr_zero(found)) / 8;
-            }
+// End of the line that starts at `pos`: its first CR or LF, or the end of the text.
+// memchr finds the first LF, then a CR before it. It looks at most kWindow bytes ahead
+// for the LF: a file of lone CRs would otherwise be searched to its end for every line.
+// (A loop over the bytes is plainer, but it took the load and save of the file with
+// 80,000 keys in one section from 2.56 to 3.20 times the bare file calls.)
+std::size_t LineEnd(std::string_view text, std::size_t pos) {
+    constexpr std::size_t kWindow = 256;
+    while (pos < text.size()) {
+        const char* const begin = text.data() + pos;
+        const std::size_t window = std::min(text.size() - pos, kWindow);
+        const void* const lf = std::memchr(begin, '\n', window);
+        const std::size_t length =
+            lf == nullptr ? window : static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+        if (const void* const cr = std::memchr(begin, '\r', length)) {
+            return pos + static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
         }
-    }
-    for (; pos < text.size(); ++pos) {
-        if (IsLineBreak(text[pos]) || (orEquals && text[pos] == '=')) {
+        pos += length;
+        if (lf != nullptr) {
             break;
         }
     }
     return pos;
-}
-
-// End of the line that starts at `pos`: its first CR or LF, or the end of the text.
-std::size_t LineEnd(std::string_view text, std::size_t pos) {
-    return FindLineBreak(text, pos);
 }
 
 // First byte of the line after the one whose content ends at `end`: past its CR LF, CR or
@@ -367,22 +351,16 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
             ++first;
         }
         std::size_t end = 0;
-        std::optional<std::size_t> equals;
         if (first < text.size() && text[first] == '[') {
             const HeaderLine line = ReadHeaderLine(text, first);
             if (line.name) {
                 break;
             }
             end = line.end;
-            equals = EqualsIn(text, pos, end);
         } else {
-            end = FindLineBreak(text, first, true);
-            if (end < text.size() && text[end] == '=') {
-                equals = end;
-                end = LineEnd(text, end + 1);
-            }
+            end = LineEnd(text, first);
         }
-        if (equals) {
+        if (const std::optional<std::size_t> equals = EqualsIn(text, first, end)) {
             opened.keyEquals.push_back(*equals);
             const auto [nameBegin, nameEnd] = Trim(text, pos, *equals);
             hashes.push_back(FoldedHash(text.substr(nameBegin, nameEnd - nameBegin)));
