@@ -231,13 +231,11 @@ template <typename SameName>
 void ProfileDocument::NameTable::assign(std::vector<std::uint64_t> hashes,
                                         const SameName& sameName) {
     hashes_ = std::move(hashes);
-    first_.assign(hashes_.size(), 0);
     rehash(hashes_.size());
     for (std::size_t number = 0; number < hashes_.size(); ++number) {
         const auto isName = [&](std::size_t earlier) { return sameName(earlier, number); };
         if (std::uint32_t& slot = slots_[slotFor(hashes_[number], isName)]; slot == kFree) {
             slot = static_cast<std::uint32_t>(number);
-            first_[number] = 1;
         }
     }
 }
@@ -257,7 +255,6 @@ std::size_t ProfileDocument::NameTable::addNew(std::uint64_t hash) {
         throw std::length_error("profile file: too many sections");
     }
     hashes_.push_back(hash);
-    first_.push_back(1);
     if (hashes_.size() * 2 > slots_.size()) {
         // The entries found so far, each of its own name, in a table twice the size.
         const std::vector<std::uint32_t> old = std::exchange(slots_, {});
@@ -376,10 +373,6 @@ ProfileDocument::OpenSection& ProfileDocument::openSection(Section& section) {
 }
 
 ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name) {
-    // Reads and writes come a section at a time: the same name again is the same section.
-    if (lastSection_ != kNone && name == lastName_) {
-        return &open_[sections_[lastSection_].open];
-    }
     const auto isName = [&](std::size_t number) {
         return SameName(sectionName(sections_[number]), name);
     };
@@ -387,10 +380,7 @@ ProfileDocument::OpenSection* ProfileDocument::findSection(std::string_view name
     if (index == kNone) {
         return nullptr;
     }
-    OpenSection& section = openSection(sections_[index]);
-    lastSection_ = index;
-    lastName_.assign(name);
-    return &section;
+    return &openSection(sections_[index]);
 }
 
 std::string_view ProfileDocument::keyName(std::size_t equals) const {
@@ -412,26 +402,11 @@ std::pair<std::size_t, std::size_t> ProfileDocument::valueBytes(std::size_t equa
     return {begin, valueEnd};
 }
 
-std::size_t ProfileDocument::findKey(OpenSection& section, std::string_view key) const {
-    // The name of the last look-up again (a read, then a write of the key) is the same key.
-    if (section.lastKey != kNone && key == section.lastKeyName) {
-        return section.lastKey;
-    }
-    // The key after it (keys come in the file's order): no need to hash the name. Only the
-    // first key line of a name is ever found. (kNone + 1 is 0, the first key.)
-    std::size_t number = section.lastKey + 1;
-    if (number >= section.keyEquals.size() || !section.keys.isFirst(number) ||
-        !SameName(keyName(section.keyEquals[number]), key)) {
-        const auto isName = [&](std::size_t candidate) {
-            return SameName(keyName(section.keyEquals[candidate]), key);
-        };
-        number = section.keys.find(FoldedHash(key), isName);
-    }
-    if (number != kNone) {
-        section.lastKey = number;
-        section.lastKeyName.assign(key);
-    }
-    return number;
+std::size_t ProfileDocument::findKey(const OpenSection& section, std::string_view key) const {
+    const auto isName = [&](std::size_t number) {
+        return SameName(keyName(section.keyEquals[number]), key);
+    };
+    return section.keys.find(FoldedHash(key), isName);
 }
 
 std::optional<Text> ProfileDocument::find(std::string_view section, std::string_view key) {
