@@ -75,6 +75,12 @@ private:
     // probing over a power-of-two table kept at most half full. The owner keeps what each
     // number stands for and confirms a hash match against the real name. At most
     // kMaxEntries entries; more throw std::length_error (a file of many gigabytes).
+    //
+    // Why not std::unordered_map from the folded names to the numbers: with a node and a
+    // folded copy of every name, it took the load and save of the file with 80,000 keys in
+    // one section from 2.15 to 6.79 times the bare file calls, and of the one with 40,000
+    // sections from 2.16 to 3.98 (7.20 and 3.80 with its buckets reserved first). This table
+    // keeps a name's hash and number in two arrays.
     class NameTable {
     public:
         static constexpr std::size_t kMaxEntries = 0xFFFFFFFEU;
