@@ -290,5 +290,42 @@ TEST(ProfileLookup, NamesAndValuesOfEveryLength) {
     }
 }
 
+// Long lines end at their first CR or LF wherever it falls, hundreds of bytes in: a long
+// first line decides how added lines end, a long value is read and replaced whole, and a
+// lone CR ends its line however far away the next LF stands.
+TEST(ProfileLookup, LongLinesEndAtTheirFirstBreak) {
+    struct Ending {
+        std::string first;  // the first line's break
+        std::string later;  // the other lines' breaks
+    };
+    const Ending endings[] = {{"\r\n", "\n"}, {"\n", "\r"}, {"\r", "\n"}, {"\r", "\r"}};
+    for (const Ending& e : endings) {
+        for (const std::size_t length : {200, 255, 256, 257, 300, 511, 512, 513, 1000, 3000}) {
+            const std::string text(length, 'x');
+            SCOPED_TRACE(::testing::PrintToString(e.first + e.later) + " " +
+                         std::to_string(length));
+
+            const std::string comment = "; " + text + e.first + "[S]" + e.later + "A=1" + e.later;
+            ProfileDocument commented(comment);
+            commented.write("S", "B", "2");
+            EXPECT_EQ(commented.bytes(), comment + "B=2" + e.first);
+
+            // The break after K's value is the later kind, L's the first kind: a lone CR
+            // hundreds of bytes ahead of an LF ends K's line.
+            const std::string value = text + "=" + text;
+            const std::string keys =
+                "[S]" + e.first + "K= " + value + " " + e.later + "L=" + text + e.first + "M=3";
+            ProfileDocument document(keys);
+            EXPECT_EQ(document.find("S", "K"), ProfileDocument::asRead(value));
+            EXPECT_EQ(document.find("S", "L"), ProfileDocument::asRead(text));
+            EXPECT_EQ(document.find("S", "M"), "3");
+            document.write("S", "K", "w");
+            document.write("S", "M", "4");
+            EXPECT_EQ(document.bytes(),
+                      "[S]" + e.first + "K= w " + e.later + "L=" + text + e.first + "M=4");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace jnx
