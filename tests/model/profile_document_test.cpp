@@ -204,9 +204,9 @@ TEST(ProfileWrite, ManySectionsFirstOfEachNameWins) {
     EXPECT_EQ(bytes.substr(differs, 40), expected.substr(differs, 40)) << "at byte " << differs;
 }
 
-// Added lines end like the first line, whose break falls on every byte of an eight-byte
-// word (a CR LF across two words included), whatever the lines after it end in; a file
-// without a break takes CR LF. The first line is a comment or the section's own header.
+// Added lines end like the first line, whose break falls at every offset up to 17 bytes
+// (a CR LF split across any two offsets included), whatever the lines after it end in; a
+// file without a break takes CR LF. The first line is a comment or the section's own header.
 TEST(ProfileWrite, FirstLineEndDecidesAddedLineEnds) {
     struct Ending {
         std::string first;  // the first line's break
@@ -266,8 +266,8 @@ TEST(ProfileLookup, AnyOrderFindsTheFirstKeyOfItsName) {
     EXPECT_EQ(document.bytes(), "[S]\nA=1!!\nB=2!!\na=3\nC=4!\nb=5\nD=6!\n");
 }
 
-// Key lines whose "=" and line break fall on every byte of an eight-byte word, with every
-// line end and none at the end of the file, read and write alike.
+// Key lines of every name and value length up to 17 bytes, with every line end and none
+// at the end of the file, read and write alike.
 TEST(ProfileLookup, NamesAndValuesOfEveryLength) {
     for (const std::string end : {"\r\n", "\n", "\r", ""}) {
         for (std::size_t nameLength = 1; nameLength <= 17; ++nameLength) {
