@@ -32,23 +32,6 @@ using test::WriteBytes;
 
 namespace {
 
-// What a row control shows: its text, its list's choice or its check mark.
-QString ShownText(const QWidget* control) {
-    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
-        return edit->text();
-    }
-    if (const auto* list = qobject_cast<const QComboBox*>(control)) {
-        return list->currentText();
-    }
-    if (const auto* check = qobject_cast<const QCheckBox*>(control)) {
-        return check->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
-    }
-    if (const auto* label = qobject_cast<const QLabel*>(control)) {
-        return label->text();
-    }
-    return {};  // spin buttons show nothing of their own
-}
-
 // The sample with one line replaced.
 std::string SampleWith(const std::string& line, const std::string& replacement) {
     std::string bytes = Sample();
@@ -217,8 +200,8 @@ void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     for (const int r : {1, 12}) {
         for (std::size_t c = 0; c < static_cast<std::size_t>(Column::Count); ++c) {
             const auto column = static_cast<Column>(c);
-            QCOMPARE(ShownText(window.row(r).widget(column)),
-                     ShownText(fresh.row(r).widget(column)));
+            QCOMPARE(test::ShownText(window.row(r).widget(column)),
+                     test::ShownText(fresh.row(r).widget(column)));
         }
     }
 

@@ -1,6 +1,9 @@
 #include "window_test_support.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -62,6 +65,22 @@ std::unique_ptr<TQvEnv> WindowOn(const SettingsModel& model) {
     window->model() = model;
     window->pages().start();
     return window;
+}
+
+QString ShownText(const QWidget* control) {
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+        return edit->text();
+    }
+    if (const auto* list = qobject_cast<const QComboBox*>(control)) {
+        return list->currentText();
+    }
+    if (const auto* check = qobject_cast<const QCheckBox*>(control)) {
+        return check->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        return label->text();
+    }
+    return {};  // spin buttons show nothing of their own
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -52,6 +52,10 @@ Widget* Control(QWidget& window, const QString& name) {
     return widget;
 }
 
+// What a control shows: an edit box's text, a list's choice, a check box's "checked" or
+// "unchecked", a label's text; nothing for the spin buttons.
+QString ShownText(const QWidget* control);
+
 // Types the text character by character, as key presses that carry the character.
 void TypeText(QWidget* widget, const QString& text);
 
