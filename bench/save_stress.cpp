@@ -147,6 +147,12 @@ int main(int argc, char** argv) {
         std::ofstream(path, std::ios::binary) << document.bytes();
     }
 
+    // The editor's load comes before the tool starts: the saves are what is measured, and a
+    // load does not wait for a file the tool is halfway through writing.
+    jnx::SettingsModel model;
+    jnx::SettingsSync sync(model);
+    sync.load(path);
+
     auto* shared = static_cast<Shared*>(
         ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     new (shared) Shared;
@@ -164,9 +170,6 @@ int main(int argc, char** argv) {
         return true;
     });
 
-    jnx::SettingsModel model;
-    jnx::SettingsSync sync(model);
-    sync.load(path);
     std::mt19937 random(42);
     int halfWritten = 0;
     int gaveUp = 0;
