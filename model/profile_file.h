@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -14,29 +15,17 @@ namespace jnx {
 
 class ProfileDocument;
 
-// Access to one profile ("INI") file in code page 932, alive for one load or one save.
+// Access to one profile ("INI") file in code page 932: reads as the profile functions read
+// it, and writes that reach the file all at once, through the same save as the editor's
+// (SaveProfile).
 //
-// Windows: reads and writes go to the system's profile functions (GetPrivateProfileStringA,
-// WritePrivateProfileStringA), whose rules are the betting tool's. The first write copies
-// the file into a new file beside it (".<file>.tmp-<pid>-<n>", its attributes with it; an
-// empty file when there is none) and every read and write after that goes to the copy, so
-// a save sees its own writes and nothing reaches the file before the commit. commit()
-// flushes the copy and renames it over the file in one step (MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); a read-only file is refused. No file
-// can be renamed over while another program has it open, even one that shares its deletion;
-// the rename is tried again until SaveSettleTimes().limit has passed. If a write or the
-// commit fails, the file is left exactly as it was, the copy is removed and every later
-// write and commit of the object fails too; the destructor removes an uncommitted copy. A
-// commit also removes the copies of earlier saves that were ended before their replacement
-// (regular files of that name whose writer's process is gone, open to no one); nothing else.
+// The file is read once it has settled (as a save reads it), waiting up to
+// SaveSettleTimes().limit; a file that does not settle by then is read as it is.
+// Windows: reads go to the system's profile functions (GetPrivateProfileStringA), whose
+// rules are the betting tool's. Elsewhere: the file is read once, when the object is made.
 //
-// Elsewhere: the file is read once when the object is made; writes are kept in memory and
-// commit() replaces the file in one step (a flushed temporary file in the same folder
-// renamed over it, keeping its permission bits, through a symbolic link to its target). A
-// write changes only the value bytes of its own key line; every other byte stays as it
-// was. If the commit fails the file is left exactly as it was. A commit also removes the
-// temporary files of earlier commits that were ended before their rename
-// (".<file>.tmp-<pid>-<n>", regular files whose writer is gone); nothing else.
+// Writes are kept in the object, and its reads give them back, until commit() saves them
+// all in one replacement of the file; nothing reaches the file before.
 class ProfileFile {
 public:
     // Size of the buffer a read uses; at most kReadBufferSize - 1 bytes arrive.
@@ -59,24 +48,32 @@ public:
     // Stores the value verbatim: no quoting, no trimming, no escaping.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
-    // What find() gives for a key this object has written `value` to: the value as a read
-    // returns it. On Windows the key is read back from the file being written.
-    std::optional<Text> findWritten(std::string_view section, std::string_view key,
-                                    std::string_view value);
-
-    // Puts every write into the file. Throws WriteError ("<path> に書き込めません").
+    // Puts every write into the file as SaveProfile does. Throws WriteError
+    // ("<path> に書き込めません"); the file is then as it was, and the writes stay kept.
     void commit();
 
+    // Whether every read so far came from one version of the file: on Windows each read
+    // reads the file afresh, and another program may have written it in between.
+    [[nodiscard]] bool readOneVersion() const;
+
     // Test seam: called once per file replacement, after the temporary file (on Windows the
-    // copy) is written and flushed and before it takes the settings file's place. Returning
-    // false makes the commit fail at that point. An empty function removes the hook.
+    // copy) is written and flushed and before it takes the settings file's place (for a
+    // save in place, before the file is written). Returning false makes the save fail at
+    // that point. An empty function removes the hook.
     using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
     static void setReplaceHookForTesting(ReplaceHook hook);
 
 private:
+    // The file's own value of a key, as the platform reads it.
+    Text readInFile(std::string_view section, std::string_view key, std::string_view defaultValue);
+    std::optional<Text> findInFile(std::string_view section, std::string_view key);
+
     struct State;
     std::string path_;
     std::unique_ptr<State> state_;
+    // The writes not committed yet, in order, and as reads give them back.
+    std::vector<std::array<std::string, 3>> writes_;
+    std::unique_ptr<ProfileDocument> written_;
 };
 
 // One value a save writes.
@@ -101,6 +98,10 @@ struct SettleTimes {
     std::chrono::milliseconds quietWhenCut{500};
     // Past this, the save gives up.
     std::chrono::milliseconds limit{2000};
+    // Whether to ask the system who has the file open for writing (platform::WriterLease)
+    // before trusting quiet time; tests turn it off to try quiet time alone, as where the
+    // system will not say.
+    bool askWriters = true;
 };
 
 // The settle times saves use; tests shorten them.
@@ -111,15 +112,18 @@ SettleTimes& SaveSettleTimes();
 // be a file that has stopped changing, and what is put in place must replace only the file
 // that was read.
 //
-// 1. The file is read once it has settled: it has not changed for SaveSettleTimes().quiet
-//    (quietWhenCut for a file that looks cut short), and it is the same file, of the same
-//    size and modification time, before and after the read.
+// 1. The file is read once it has settled: nobody has it open for writing, as the system
+//    tells (a read lease on Linux, held from the read to the replacement), or, where the
+//    system will not tell, it has not changed for SaveSettleTimes().quiet (quietWhenCut for
+//    a file that looks cut short); and it is the same file, of the same size and
+//    modification time, before and after the read.
 // 2. `plan` gives the writes; when there are none the file is not touched at all.
 // 3. The writes go into a new file beside it (on Windows, through the profile functions,
 //    into a copy of it), which is flushed and then renamed over it in one step, as
 //    ProfileFile::commit() does; but only while the file is still the one read (same
-//    identity, size and modification time, checked right before the rename). Otherwise the
-//    new file is dropped and the save goes back to step 1.
+//    identity, size and modification time, checked right before the rename) and no writer
+//    has started opening it since the read. Otherwise the new file is dropped and the save
+//    goes back to step 1.
 //
 // Gives, write by write, what a read of the key gives back now. Throws WriteError
 // ("<path> に書き込めません") when the file does not settle within SaveSettleTimes().limit,
@@ -132,11 +136,12 @@ std::vector<std::optional<Text>> SaveProfile(const std::string& path, const Save
 long ProfileKeyWritesForTesting();
 
 // The whole file as it is now, in one read, for a caller that parses it itself (a
-// ProfileDocument reads it as the profile functions do); none when it is missing or cannot be
-// read. The file is opened sharing reading, writing and deleting, so that another program
-// writing or removing it is never held up by this read; one renaming a new file over it
-// fails while any reader has it open (on Windows as on Wine), so it is open only for the
-// one read.
-std::optional<std::string> ReadProfileBytes(const std::string& path);
+// ProfileDocument reads it as the profile functions do), and that must never wait: none
+// when it is missing or cannot be read, or when another program has it open for writing
+// now (`writing` then says so, where the system tells: read it again in a moment). The
+// file is opened sharing reading, writing and deleting, so that another program writing or
+// removing it is never held up by this read; one renaming a new file over it fails while
+// any reader has it open (on Windows as on Wine), so it is open only for the one read.
+std::optional<std::string> ReadProfileBytes(const std::string& path, bool* writing = nullptr);
 
 }  // namespace jnx

@@ -1,8 +1,8 @@
 // The profile file on Windows: the system's own profile functions read and write the file
 // in the ANSI code page (932 on a Japanese system). A save does not write into the file
-// itself: its first write copies the file into a new file beside it, every read and write
-// after that goes to the copy, and commit() puts the copy in the file's place in one step,
-// so that a save that fails or is killed part way leaves the file as it was.
+// itself: it copies the file into a new file beside it, writes the keys into the copy and
+// puts the copy in the file's place in one step, so that a save that fails or is killed
+// part way leaves the file as it was.
 
 #include <windows.h>
 
@@ -28,9 +28,30 @@ namespace jnx {
 
 namespace {
 
-ProfileFile::ReplaceHook& ReplaceHookSlot() {
-    static ProfileFile::ReplaceHook hook;
-    return hook;
+// One key's value as the profile functions read it from the file, or the default.
+Text ReadKey(const std::string& file, std::string_view section, std::string_view key,
+             std::string_view defaultValue) {
+    std::vector<char> buffer(ProfileFile::kReadBufferSize);
+    const DWORD length = GetPrivateProfileStringA(
+        std::string(section).c_str(), std::string(key).c_str(), std::string(defaultValue).c_str(),
+        buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    // A value cut at the end of the buffer counts as kReadBufferSize - 1 bytes even where
+    // a double-byte character was left out whole: the text ends at the terminating NUL.
+    const std::string_view text(buffer.data(), length);
+    return Text(text.substr(0, text.find('\0')));
+}
+
+// The profile functions give a missing key's default back and tell nothing else; a value
+// that is there reads the same whatever the default, and no value equals both of two. A
+// default no settings value holds answers most keys in one read.
+std::optional<Text> FindKey(const std::string& file, std::string_view section,
+                            std::string_view key) {
+    constexpr std::string_view kUnlikely = "\x01";
+    Text value = ReadKey(file, section, key, kUnlikely);
+    if (value == kUnlikely && ReadKey(file, section, key, "\x02") == "\x02") {
+        return std::nullopt;
+    }
+    return value;
 }
 
 // Puts what the system's profile cache holds for the file into it. Never throws.
@@ -248,38 +269,6 @@ bool FlushToDisk(const std::wstring& path) {
     return file.valid() && FlushFileBuffers(file.get());
 }
 
-// Puts the copy in the settings file's place in one step: a rename over it, which readers
-// see whole or not at all (ReplaceFileW is no single step on Wine: it takes the file away
-// first). The copy has had the file's attributes since it was made. A read-only file is
-// refused, as the system refuses to write into one.
-//
-// No file can be renamed over while anyone has it open, even a reader that lets it be
-// deleted (Windows refuses it with ERROR_ACCESS_DENIED, Wine as well): another program's
-// look at the file, such as this program's own live view or a virus scanner, would fail
-// the save. Such a reader lets go in a moment, so the rename is tried again until
-// SaveSettleTimes().limit has passed; a program that keeps the file open fails the save
-// then.
-bool PutInPlace(const std::wstring& file, const std::wstring& copy) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
-    for (;;) {
-        const DWORD attributes = GetFileAttributesW(file.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return false;
-        }
-        if (MoveFileExW(copy.c_str(), file.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
-            Clock::now() >= giveUp) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
 // Opened to be looked at and read, never holding up another program's write or removal of
 // the file. A rename over the file fails while it is open all the same: hold it briefly.
 HANDLE OpenShared(const std::wstring& path, DWORD access) {
@@ -366,125 +355,30 @@ struct PendingCopy {
 }  // namespace
 
 struct ProfileFile::State {
-    std::string folder;    // where the copy goes, with its trailing separator
-    std::string fileName;  // the settings file's name, without its folder
-    std::string copy;      // the copy every read and write goes to; empty before the first write
-    std::wstring wideCopy;
-    bool failed = false;  // a write or a commit failed: what was written is lost
-
-    // Removes the copy, whatever it holds. Never throws.
-    void discardCopy() noexcept { DiscardCopy(copy, wideCopy); }
-
-    // The file reads and writes go to.
-    [[nodiscard]] const std::string& target(const std::string& path) const {
-        return copy.empty() ? path : copy;
-    }
+    std::optional<platform::FileVersion> opened;  // the file's version once it had settled
 };
 
-void ProfileFile::setReplaceHookForTesting(ReplaceHook hook) {
-    ReplaceHookSlot() = std::move(hook);
-}
-
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), state_(new State) {
-    const std::size_t nameStart = FileNameStart(path_);
-    // A bare file name stands for a file in the current folder, and the copy's name must
-    // say so: the profile functions would look for it in the Windows folder.
-    state_->folder = nameStart == 0 ? std::string(".\\") : path_.substr(0, nameStart);
-    state_->fileName = path_.substr(nameStart);
+    state_->opened = platform::WaitUntilSettled(path_);
 }
 
-// Removes an uncommitted copy and flushes the profile cache on every way out, the failed
-// writes and loads included, so that nothing this object wrote waits in the cache after it
-// is gone.
+// Flushes the profile cache on every way out, so that nothing read or written through the
+// profile functions waits in the cache after the object is gone.
 ProfileFile::~ProfileFile() {
-    state_->discardCopy();
     Flush(path_);
 }
 
-Text ProfileFile::read(std::string_view section, std::string_view key,
-                       std::string_view defaultValue) {
-    std::vector<char> buffer(kReadBufferSize);
-    const DWORD length = GetPrivateProfileStringA(
-        std::string(section).c_str(), std::string(key).c_str(), std::string(defaultValue).c_str(),
-        buffer.data(), static_cast<DWORD>(buffer.size()), state_->target(path_).c_str());
-    // A value cut at the end of the buffer counts as kReadBufferSize - 1 bytes even where
-    // a double-byte character was left out whole: the text ends at the terminating NUL.
-    const std::string_view text(buffer.data(), length);
-    return Text(text.substr(0, text.find('\0')));
+Text ProfileFile::readInFile(std::string_view section, std::string_view key,
+                             std::string_view defaultValue) {
+    return ReadKey(path_, section, key, defaultValue);
 }
 
-// The profile functions give a missing key's default back and tell nothing else; a value
-// that is there reads the same whatever the default, and no value equals both of two. A
-// default no settings value holds answers most keys in one read.
-std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
-    constexpr std::string_view kUnlikely = "\x01";
-    Text value = read(section, key, kUnlikely);
-    if (value == kUnlikely && read(section, key, "\x02") == "\x02") {
-        return std::nullopt;
-    }
-    return value;
+std::optional<Text> ProfileFile::findInFile(std::string_view section, std::string_view key) {
+    return FindKey(path_, section, key);
 }
 
-void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
-    State& state = *state_;
-    if (state.failed) {
-        throw WriteError(path_);
-    }
-    if (state.copy.empty()) {
-        const std::optional<std::wstring> widePath = Wide(path_);
-        std::optional<std::string> copy =
-            widePath ? CreateCopy(state.folder, state.fileName, *widePath) : std::nullopt;
-        std::optional<std::wstring> wideCopy = copy ? Wide(*copy) : std::nullopt;
-        if (!wideCopy) {
-            throw WriteError(path_);
-        }
-        state.copy = std::move(*copy);
-        state.wideCopy = std::move(*wideCopy);
-    }
-    if (!WriteKey(state.copy, section, key, value)) {
-        // The writes before this one went with the copy: none of them may be committed now.
-        state.discardCopy();
-        state.failed = true;
-        throw WriteError(path_);
-    }
-}
-
-std::optional<Text> ProfileFile::findWritten(std::string_view section, std::string_view key,
-                                             std::string_view /*value*/) {
-    // The profile functions may read a value back otherwise than it was written: ask them.
-    return find(section, key);
-}
-
-void ProfileFile::commit() {
-    State& state = *state_;
-    if (state.failed) {
-        throw WriteError(path_);
-    }
-    if (state.copy.empty()) {
-        Flush(path_);
-        return;
-    }
-    Flush(state.copy);
-    RemoveLeftoverCopies(state.folder, state.fileName);
-    const std::optional<std::wstring> widePath = Wide(path_);
-    const auto& hook = ReplaceHookSlot();
-    if (widePath && FlushToDisk(state.wideCopy) && (!hook || hook(state.copy)) &&
-        PutInPlace(*widePath, state.wideCopy)) {
-        state.copy.clear();
-        state.wideCopy.clear();
-        return;
-    }
-    state.discardCopy();
-    state.failed = true;
-    throw WriteError(path_);
-}
-
-std::optional<std::string> ReadProfileBytes(const std::string& path) {
-    const Handle file(OpenShared(path, GENERIC_READ));
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
-        return std::nullopt;
-    }
-    return ReadHandle(file.get());
+bool ProfileFile::readOneVersion() const {
+    return state_->opened && platform::VersionOf(path_) == state_->opened;
 }
 
 namespace platform {
@@ -539,10 +433,10 @@ bool WriteAndReadBack(const std::string& file, const std::vector<ProfileWrite>& 
             return false;
         }
     }
-    ProfileFile written(file);  // flushes the profile cache when it goes
     for (const ProfileWrite& write : writes) {
-        readBack.push_back(written.find(write.section, write.key));
+        readBack.push_back(FindKey(file, write.section, write.key));
     }
+    Flush(file);
     return true;
 }
 
@@ -554,7 +448,7 @@ Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, cons
     if (VersionOf(path) != read) {
         return Outcome::Changed;
     }
-    if (const auto& hook = ReplaceHookSlot(); hook && !hook(path)) {
+    if (const auto& hook = ReplaceHook(); hook && !hook(path)) {
         return Outcome::Failed;
     }
     if (!WriteAndReadBack(path, writes, readBack)) {
@@ -615,8 +509,34 @@ Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::s
     return Outcome::Done;
 }
 
+std::optional<std::string> ReadWhole(const std::string& path) {
+    const Handle file(OpenShared(path, GENERIC_READ));
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
+        return std::nullopt;
+    }
+    return ReadHandle(file.get());
+}
+
+// Windows has no lease; a rename over the file fails while another program has it open,
+// which sends a save back to read the file again.
+WriterLease::WriterLease(const std::string& /*path*/) {}
+
+WriterLease::~WriterLease() = default;
+
+WriterLease::WriterLease(WriterLease&& other) noexcept = default;
+
+WriterLease& WriterLease::operator=(WriterLease&& other) noexcept = default;
+
+bool WriterLease::writerWaiting() const {
+    return false;
+}
+
+void WriterLease::release() noexcept {
+    answer_ = Answer::Unknown;
+}
+
 Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
-                  const std::vector<ProfileWrite>& writes,
+                  const std::vector<ProfileWrite>& writes, WriterLease& /*lease*/,
                   std::vector<std::optional<Text>>& readBack, FileVersion& written) {
     const std::optional<std::wstring> widePath = Wide(path);
     if (!widePath) {
@@ -660,7 +580,7 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
         return Outcome::Failed;
     }
     RemoveLeftoverCopies(folder, fileName);
-    const auto& hook = ReplaceHookSlot();
+    const auto& hook = ReplaceHook();
     if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
         return Outcome::Failed;
     }

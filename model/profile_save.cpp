@@ -1,9 +1,11 @@
 // A save beside another program that rewrites the same file: read it once it has settled,
-// and replace it only while it is still the file read.
+// and replace it only while it is still the file read. Loads and the live view read the
+// file by the same rules.
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "errors.h"
 #include "profile_document.h"
@@ -13,6 +15,12 @@
 namespace jnx {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::nanoseconds;
+
+// How often a file another program has open for writing is asked about again.
+constexpr std::chrono::milliseconds kWriterPoll{3};
 
 // The file this program's last save put in place: until someone else changes it, it has
 // settled, and the next save need not wait for it.
@@ -33,6 +41,90 @@ bool LooksCut(const std::string& bytes) {
     return bytes.empty() || (bytes.back() != '\n' && bytes.back() != '\r');
 }
 
+// A file read once it had settled, with the lease that keeps writers out until the caller
+// lets it go (none held where the system does not tell).
+struct SettledFile {
+    platform::FileVersion version;
+    std::string bytes;
+    platform::WriterLease lease;
+};
+
+enum class Settle { Read, TimedOut, Failed };
+
+// Waits until the file has settled and reads it: nobody has it open for writing, as the
+// system tells; or, where it does not tell, it has not changed for the quiet time (the
+// longer one for a file that looks cut short). The file must be the same version before
+// and after the read. A missing file counts as read, with no bytes.
+Settle ReadSettled(const std::string& target, Clock::time_point giveUp, SettledFile& out) {
+    const SettleTimes times = SaveSettleTimes();
+    // The version seen last and since when: a file whose modification time cannot be
+    // trusted (one from the future) settles once it has been seen unchanged long enough.
+    std::optional<platform::FileVersion> seen;
+    Clock::time_point seenSince;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (now > giveUp) {
+            return Settle::TimedOut;
+        }
+        const std::optional<platform::FileVersion> version = platform::VersionOf(target);
+        if (!version) {
+            return Settle::Failed;
+        }
+        if (version != seen) {
+            seen = version;
+            seenSince = now;
+        }
+        platform::WriterLease lease;
+        if (version->exists) {
+            lease = platform::WriterLease(target);
+        }
+        if (lease.answer() == platform::WriterLease::Answer::Writing) {
+            std::this_thread::sleep_for(kWriterPoll);
+            continue;
+        }
+        const bool held = lease.answer() == platform::WriterLease::Answer::NoWriter;
+        if (held && !lease.version().sameContents(*version)) {
+            continue;  // replaced between the two looks
+        }
+
+        nanoseconds quietFor = now - seenSince;
+        if (!held) {
+            const OwnVersion& own = LastSaved();
+            if (own.target == target && version->sameContents(own.version)) {
+                quietFor = times.quiet;
+            } else if (version->exists) {
+                quietFor =
+                    std::max(quietFor, nanoseconds(platform::FileClockNow() - version->modified));
+            }
+            if (quietFor < times.quiet) {
+                std::this_thread::sleep_for(
+                    std::max<nanoseconds>(times.quiet - quietFor, std::chrono::milliseconds(1)));
+                continue;
+            }
+        }
+
+        std::string bytes;
+        if (version->exists) {
+            const platform::Outcome read = platform::ReadVersion(target, *version, bytes);
+            if (read == platform::Outcome::Changed) {
+                continue;
+            }
+            if (read == platform::Outcome::Failed) {
+                return Settle::Failed;
+            }
+            if (!held && quietFor < times.quietWhenCut && LooksCut(bytes)) {
+                std::this_thread::sleep_for(std::min<nanoseconds>(times.quietWhenCut - quietFor,
+                                                                  std::chrono::milliseconds(20)));
+                continue;
+            }
+        }
+        out.version = *version;
+        out.bytes = std::move(bytes);
+        out.lease = std::move(lease);
+        return Settle::Read;
+    }
+}
+
 }  // namespace
 
 namespace platform {
@@ -42,7 +134,36 @@ long& KeyWrites() {
     return writes;
 }
 
+ProfileFile::ReplaceHook& ReplaceHook() {
+    static ProfileFile::ReplaceHook hook;
+    return hook;
+}
+
+std::optional<std::string> ReadForLoad(const std::string& path) {
+    SettledFile file;
+    if (ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file) == Settle::Read) {
+        if (!file.version.exists) {
+            return std::nullopt;
+        }
+        return std::move(file.bytes);
+    }
+    // Never settled: read as it is, as the profile functions would.
+    return ReadWhole(path);
+}
+
+std::optional<FileVersion> WaitUntilSettled(const std::string& path) {
+    SettledFile file;
+    if (ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file) == Settle::Read) {
+        return file.version;
+    }
+    return VersionOf(path);
+}
+
 }  // namespace platform
+
+void ProfileFile::setReplaceHookForTesting(ReplaceHook hook) {
+    platform::ReplaceHook() = std::move(hook);
+}
 
 long ProfileKeyWritesForTesting() {
     return platform::KeyWrites();
@@ -54,74 +175,50 @@ SettleTimes& SaveSettleTimes() {
 }
 
 std::vector<std::optional<Text>> SaveProfile(const std::string& path, const SavePlan& plan) {
-    using Clock = std::chrono::steady_clock;
-    using std::chrono::nanoseconds;
-    const SettleTimes times = SaveSettleTimes();
-    const Clock::time_point start = Clock::now();
+    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
     const std::string target = platform::SaveTarget(path);
-
-    // The version seen last and since when: a file whose modification time cannot be
-    // trusted (one from the future) settles once it has been seen unchanged long enough.
-    std::optional<platform::FileVersion> seen;
-    Clock::time_point seenSince;
     for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (now - start > times.limit) {
+        SettledFile file;
+        if (ReadSettled(target, giveUp, file) != Settle::Read) {
             throw WriteError(path);
         }
-        const std::optional<platform::FileVersion> version = platform::VersionOf(target);
-        if (!version) {
-            throw WriteError(path);
-        }
-        if (version != seen) {
-            seen = version;
-            seenSince = now;
-        }
-        nanoseconds quietFor = now - seenSince;
-        const OwnVersion& own = LastSaved();
-        if (own.target == target && version->sameContents(own.version)) {
-            quietFor = times.quiet;
-        } else if (version->exists) {
-            quietFor =
-                std::max(quietFor, nanoseconds(platform::FileClockNow() - version->modified));
-        }
-        if (quietFor < times.quiet) {
-            std::this_thread::sleep_for(
-                std::max<nanoseconds>(times.quiet - quietFor, std::chrono::milliseconds(1)));
-            continue;
-        }
-
-        std::string bytes;
-        if (version->exists) {
-            const platform::Outcome read = platform::ReadVersion(target, *version, bytes);
-            if (read == platform::Outcome::Changed) {
-                continue;
-            }
-            if (read == platform::Outcome::Failed) {
-                throw WriteError(path);
-            }
-            if (quietFor < times.quietWhenCut && LooksCut(bytes)) {
-                std::this_thread::sleep_for(std::min<nanoseconds>(times.quietWhenCut - quietFor,
-                                                                  std::chrono::milliseconds(20)));
-                continue;
-            }
-        }
-        ProfileDocument document(std::move(bytes));
+        ProfileDocument document(std::move(file.bytes));
         const std::vector<ProfileWrite> writes = plan(document);
         if (writes.empty()) {
             return {};
         }
         std::vector<std::optional<Text>> readBack;
         platform::FileVersion written;
-        switch (platform::PutWrites(target, *version, document, writes, readBack, written)) {
+        switch (platform::PutWrites(target, file.version, document, writes, file.lease, readBack,
+                                    written)) {
             case platform::Outcome::Done:
                 LastSaved() = {target, written};
                 return readBack;
             case platform::Outcome::Changed:
+                // The lease goes with `file`: a writer that waits for it writes now, and the
+                // next read waits for that writer.
                 continue;
             case platform::Outcome::Failed:
                 throw WriteError(path);
         }
+    }
+}
+
+std::optional<std::string> ReadProfileBytes(const std::string& path, bool* writing) {
+    if (writing != nullptr) {
+        *writing = false;
+    }
+    const platform::WriterLease lease(path);
+    if (lease.answer() == platform::WriterLease::Answer::Writing) {
+        if (writing != nullptr) {
+            *writing = true;
+        }
+        return std::nullopt;
+    }
+    try {
+        return platform::ReadWhole(path);
+    } catch (const ReadError&) {
+        return std::nullopt;
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// What a save beside another writer needs of the system; profile_file_posix.cpp and
+// What a save beside another writer needs of the system; profile_save_posix.cpp and
 // profile_file_win32.cpp provide it, profile_save.cpp uses it.
 
 #include <cstdint>
@@ -33,8 +33,11 @@ struct FileVersion {
     }
 };
 
-// Every key write a profile object or a save makes counts here (ProfileKeyWritesForTesting).
+// Every key write a save makes counts here (ProfileKeyWritesForTesting).
 long& KeyWrites();
+
+// The hook ProfileFile::setReplaceHookForTesting set; empty when none is.
+ProfileFile::ReplaceHook& ReplaceHook();
 
 // The file a save of `path` writes: on POSIX systems the target of a symbolic link,
 // followed link by link.
@@ -47,6 +50,44 @@ std::optional<FileVersion> VersionOf(const std::string& path);
 // The time now, counted as modification times are.
 std::int64_t FileClockNow();
 
+// The system's answer to "is anyone writing this file?", held while the caller reads the
+// file and puts a new one in its place. On Linux a read lease on the file: the system
+// refuses it while any process has the file open for writing, and while it is held, a
+// process that opens the file for writing waits until it is let go, and the holder can see
+// that one is waiting. Elsewhere, and where the system will not lease the file (another
+// user's file, a file system without leases), there is no answer and quiet time decides.
+class WriterLease {
+public:
+    enum class Answer {
+        NoWriter,  // held: nobody has the file open for writing
+        Writing,   // another process has it open for writing now
+        Unknown,   // the system does not say
+    };
+
+    WriterLease() = default;
+    // Asks once, never waiting. Asks nothing when SaveSettleTimes().askWriters is off.
+    explicit WriterLease(const std::string& path);
+    ~WriterLease();
+    WriterLease(const WriterLease&) = delete;
+    WriterLease& operator=(const WriterLease&) = delete;
+    WriterLease(WriterLease&& other) noexcept;
+    WriterLease& operator=(WriterLease&& other) noexcept;
+
+    [[nodiscard]] Answer answer() const { return answer_; }
+    // The version of the file leased, when held.
+    [[nodiscard]] const FileVersion& version() const { return version_; }
+    // Whether a process has started opening the leased file for writing since it was taken
+    // (and waits for the lease to go). False when the lease is not held.
+    [[nodiscard]] bool writerWaiting() const;
+    // Lets the file go: a writer waiting for it goes on. The answer becomes Unknown.
+    void release() noexcept;
+
+private:
+    Answer answer_ = Answer::Unknown;
+    FileVersion version_;
+    int fd_ = -1;
+};
+
 enum class Outcome {
     Done,     // read, or put in place
     Changed,  // the file is no longer the version asked for: read it again
@@ -56,12 +97,27 @@ enum class Outcome {
 // Reads the whole file into `bytes`, provided it is `expected` before and after the read.
 Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes);
 
+// Reads the whole file as it is; none when it is missing, is no regular file, or cannot be
+// read. Throws ReadError for a file too large to be read whole.
+std::optional<std::string> ReadWhole(const std::string& path);
+
 // Makes the writes into a new file of the version `read` (whose bytes `document` holds)
-// and puts it in the file's place, provided the file is still that version right before.
-// Gives in `readBack`, write by write, what a read of the key gives back, and in `written`
-// the version of the file put in place.
+// and puts it in the file's place, provided the file is still that version right before
+// and, where `lease` is held, no writer is waiting for it. Gives in `readBack`, write by
+// write, what a read of the key gives back, and in `written` the version of the file put
+// in place.
 Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
-                  const std::vector<ProfileWrite>& writes,
+                  const std::vector<ProfileWrite>& writes, WriterLease& lease,
                   std::vector<std::optional<Text>>& readBack, FileVersion& written);
+
+// The file's bytes for a load: read once the file has settled as a save reads it, or as
+// it is when it has not settled within SaveSettleTimes().limit; none when it is missing or
+// cannot be read (provided by profile_save.cpp). Throws ReadError for a file too large to
+// be read whole.
+std::optional<std::string> ReadForLoad(const std::string& path);
+
+// Waits, as ReadForLoad does, until the file has settled or the limit has passed, and
+// gives its version then (none when the system will not tell).
+std::optional<FileVersion> WaitUntilSettled(const std::string& path);
 
 }  // namespace jnx::platform

@@ -3,40 +3,47 @@
 #include <vector>
 
 #include "errors.h"
+#include "profile_document.h"
 #include "profile_file.h"
 #include "settings_keys.h"
 
 namespace jnx {
 
-namespace {
+std::vector<std::optional<Text>> ReadKeys(ProfileFile& profile) {
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    std::vector<std::optional<Text>> values;
+    values.reserve(keys.size());
+    for (const SettingsKey& key : keys) {
+        values.push_back(profile.find(key.section, key.key));
+    }
+    return values;
+}
 
-// Every read passes one blank as its default.
-constexpr std::string_view kDefault = " ";
-
-}  // namespace
+void LoadKeys(SettingsModel& model, const std::vector<std::optional<Text>>& values) {
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+        // Every read passes one blank as its default, which the profile functions give back
+        // without its trailing blanks: empty.
+        LoadValue(model, keys[i], values[i].value_or(Text()));
+    }
+}
 
 void ReadIni(SettingsModel& model, const std::string& path) {
     ProfileFile profile(path);
-    // A course that is not a number stops the load there, with the text read in place and
-    // every later key of the model as it was.
-    for (const SettingsKey& key : SettingsKeys()) {
-        LoadValue(model, key, profile.read(key.section, key.key, kDefault));
-    }
+    LoadKeys(model, ReadKeys(profile));
 }
 
 void WriteIni(const SettingsModel& model, const std::string& path) {
     const std::vector<Text> values = StorableValues(model);
-    try {
-        ProfileFile profile(path);
-        const std::vector<SettingsKey>& keys = SettingsKeys();
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    SaveProfile(path, [&](ProfileDocument& /*file*/) {
+        std::vector<ProfileWrite> writes;
+        writes.reserve(keys.size());
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            profile.write(keys[i].section, keys[i].key, values[i]);
+            writes.push_back({keys[i].section, keys[i].key, values[i]});
         }
-        profile.commit();
-    } catch (const ReadError&) {
-        // A file that cannot be read cannot be written key by key either.
-        throw WriteError(path);
-    }
+        return writes;
+    });
 }
 
 }  // namespace jnx

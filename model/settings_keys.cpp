@@ -137,8 +137,13 @@ void TakeValue(SettingsModel& model, const SettingsKey& key, const Text& value) 
     }
 }
 
-bool SavesAlike(const Text& value, const SettingsModel& before, const SettingsKey& key) {
-    const Text old = SavedValue(before, key);
+Text SavedAsTaken(const SettingsKey& key, const Text& value) {
+    SettingsModel model;
+    TakeValue(model, key, value);
+    return SavedValue(model, key);
+}
+
+bool SavesAlike(const Text& value, const Text& old, const SettingsKey& key) {
     if (value == old) {
         return true;
     }

@@ -50,10 +50,14 @@ void LoadValue(SettingsModel& model, const SettingsKey& key, const Text& value);
 // not an integer stays as text instead of stopping anything.
 void TakeValue(SettingsModel& model, const SettingsKey& key, const Text& value);
 
-// Whether `value`, the key's text as a save would write it, is what `before` would save,
-// or for a spin's field an integer that the spin shows at the same position (012 and 12,
-// or 1200 and 1000 for the maximum step): storing a page turns the one into the other,
-// and nobody asked for that.
-bool SavesAlike(const Text& value, const SettingsModel& before, const SettingsKey& key);
+// What a save writes for the key once `value`, read from the file, has been taken into the
+// model (TakeValue): the text a value read from the file stands for.
+Text SavedAsTaken(const SettingsKey& key, const Text& value);
+
+// Whether `value`, the key's text as a save would write it, is `before` (another such
+// text), or for a spin's field an integer that the spin shows at the same position (012
+// and 12, or 1200 and 1000 for the maximum step): storing a page turns the one into the
+// other, and nobody asked for that.
+bool SavesAlike(const Text& value, const Text& before, const SettingsKey& key);
 
 }  // namespace jnx

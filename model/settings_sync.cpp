@@ -1,6 +1,7 @@
 #include "settings_sync.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -11,22 +12,31 @@
 namespace jnx {
 
 void SettingsSync::load(const std::string& path) {
-    ProfileFile profile(path);
-    // One read of each key gives the model and the base alike, so that they agree even
-    // where another program writes between two reads (the Windows functions read the file
-    // afresh each time).
-    const std::vector<SettingsKey>& keys = SettingsKeys();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
+    // One read of each key gives the model and the base alike, so that they agree; where
+    // the reads go to the file one by one (the Windows functions read it afresh each time)
+    // and another program wrote it in between, they are made again.
     std::vector<std::optional<Text>> values;
-    values.reserve(keys.size());
-    for (const SettingsKey& key : keys) {
-        values.push_back(profile.find(key.section, key.key));
+    for (;;) {
+        ProfileFile profile(path);
+        values = ReadKeys(profile);
+        if (profile.readOneVersion() || Clock::now() > giveUp) {
+            break;
+        }
     }
+    LoadKeys(model_, values);
+    const std::vector<SettingsKey>& keys = SettingsKeys();
+    bases_.clear();
+    bases_.reserve(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        LoadValue(model_, keys[i], values[i].value_or(Text()));
+        bases_.push_back({std::move(values[i]), SavedValue(model_, keys[i])});
     }
-    baseModel_ = model_;
-    bases_ = std::move(values);
     marked_.assign(keys.size(), false);
+}
+
+bool SettingsSync::changedByUser(std::size_t i, const Text& saved) const {
+    return marked_[i] || !SavesAlike(saved, bases_[i].saved, SettingsKeys()[i]);
 }
 
 RefreshResult SettingsSync::refresh(const std::string& path, const BusyTest& busy) {
@@ -35,21 +45,19 @@ RefreshResult SettingsSync::refresh(const std::string& path, const BusyTest& bus
         return result;
     }
     // One read of the whole file, read as the profile functions read it.
-    const std::optional<std::string> bytes = ReadProfileBytes(path);
+    const std::optional<std::string> bytes = ReadProfileBytes(path, &result.fileBusy);
     if (!bytes) {
-        return result;  // gone or unreadable for now: the next change is read again
+        return result;  // gone, unreadable or being written for now: read again later
     }
     ProfileDocument document(*bytes);
     const std::vector<SettingsKey>& keys = SettingsKeys();
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const SettingsKey& key = keys[i];
         std::optional<Text> current = document.find(key.section, key.key);
-        if (!current || current == bases_[i]) {
+        if (!current || current == bases_[i].inFile) {
             continue;
         }
-        const bool changedByUser =
-            marked_[i] || !SavesAlike(SavedValue(model_, key), baseModel_, key);
-        if (!changedByUser) {
+        if (!changedByUser(i, SavedValue(model_, key))) {
             if (busy(key.place)) {
                 // Its base stays, so that the value still counts as the user's untouched
                 // one once the control is let go.
@@ -60,8 +68,8 @@ RefreshResult SettingsSync::refresh(const std::string& path, const BusyTest& bus
             result.taken.push_back(key.place);
         }
         // The user's value, if any, is now judged against the tool's.
-        TakeValue(baseModel_, key, *current);
-        bases_[i] = std::move(current);
+        Text saved = SavedAsTaken(key, *current);
+        bases_[i] = {std::move(current), std::move(saved)};
     }
     return result;
 }
@@ -88,41 +96,38 @@ std::vector<ModelPlace> SettingsSync::save(const std::string& path) {
     const std::vector<SettingsKey>& keys = SettingsKeys();
     const std::vector<Text> values = StorableValues(model_);
 
-    // The file's value of every key after the save, and which keys the save writes.
+    // The file's value of every key after the save, and the keys the save writes, in table
+    // order: those the user changed and those the file lacks.
     std::vector<std::optional<Text>> after(keys.size());
-    std::vector<bool> writes(keys.size(), false);
     std::vector<std::size_t> written;
-    std::vector<ProfileWrite> profileWrites;
     const SavePlan plan = [&](ProfileDocument& file) {
         written.clear();
-        profileWrites.clear();
+        std::vector<ProfileWrite> writes;
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            const SettingsKey& key = keys[i];
-            after[i] = file.find(key.section, key.key);
-            writes[i] = marked_[i] || !after[i] || !SavesAlike(values[i], baseModel_, key);
-            if (writes[i]) {
+            after[i] = file.find(keys[i].section, keys[i].key);
+            if (!after[i] || changedByUser(i, values[i])) {
                 written.push_back(i);
-                profileWrites.push_back({key.section, key.key, values[i]});
+                writes.push_back({keys[i].section, keys[i].key, values[i]});
             }
         }
-        return profileWrites;
+        return writes;
     };
     std::vector<std::optional<Text>> readBack = SaveProfile(path, plan);
 
-    for (std::size_t j = 0; j < readBack.size(); ++j) {
-        after[written[j]] = std::move(readBack[j]);
-    }
     std::vector<ModelPlace> kept;
+    auto nextWritten = written.begin();
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (!writes[i] && after[i] != bases_[i]) {
+        if (nextWritten != written.end() && *nextWritten == i) {
+            after[i] = std::move(readBack[static_cast<std::size_t>(nextWritten - written.begin())]);
+            ++nextWritten;
+        } else if (after[i] != bases_[i].inFile) {
             // The user left this key alone and the tool changed it: the tool's value stays
             // in the file, and the model takes it.
             TakeValue(model_, keys[i], *after[i]);
             kept.push_back(keys[i].place);
         }
+        bases_[i] = {std::move(after[i]), SavedValue(model_, keys[i])};
     }
-    baseModel_ = model_;
-    bases_ = std::move(after);
     marked_.assign(keys.size(), false);
     return kept;
 }

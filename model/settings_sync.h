@@ -16,6 +16,7 @@ namespace jnx {
 struct RefreshResult {
     std::vector<ModelPlace> taken;  // the keys whose file value the model took, in table order
     bool passedBusy = false;        // a changed key was left for later: its control was busy
+    bool fileBusy = false;  // another program was writing the file: nothing read; read again
 };
 
 // Keeps the settings model in step with the settings file while the betting tool, running
@@ -37,21 +38,23 @@ public:
 
     explicit SettingsSync(SettingsModel& model) : model_(model) {}
 
-    // Fills the model from the file as ReadIni does, and takes the values read as the
-    // bases. A missing key reads as empty, as the profile functions give the default " ".
-    // Throws ConversionError as ReadIni does; the bases are then left as they were.
+    // Fills the model from the file as ReadIni does, once the file has settled (a file
+    // another program is writing is waited for, up to SaveSettleTimes().limit), and takes
+    // the values read as the bases. Throws ConversionError as ReadIni does; the bases are
+    // then left as they were.
     void load(const std::string& path);
 
     // Whether a load has completed.
     [[nodiscard]] bool loaded() const { return !bases_.empty(); }
 
     // Follows the other program's writes: reads the file once (never holding up the other
-    // program's writes), and for every key the file holds with another value than its base,
-    // moves the base there, and takes the value into the model (converted as a load converts
-    // it; a course that is not an integer stays as text) unless the user has changed the key.
-    // A key whose control `busy` says is in the user's hands and that the user has not
-    // changed keeps its base and its value, and is taken by a later refresh, once the user
-    // has let go of it, or kept by a save. A key the file lacks, or a file that is gone or
+    // program's writes, and never waiting: a file another program has open for writing is
+    // not read, and `fileBusy` says to read it again in a moment), and for every key the file holds
+    // with another value than its base, moves the base there, and takes the value into the model
+    // (converted as a load converts it; a course that is not an integer stays as text) unless the
+    // user has changed the key. A key whose control `busy` says is in the user's hands and that the
+    // user has not changed keeps its base and its value, and is taken by a later refresh, once the
+    // user has let go of it, or kept by a save. A key the file lacks, or a file that is gone or
     // cannot be read, changes nothing. Never throws for the file; does nothing before a
     // load.
     RefreshResult refresh(const std::string& path, const BusyTest& busy);
@@ -72,13 +75,18 @@ public:
     std::vector<ModelPlace> save(const std::string& path);
 
 private:
+    // Whether the user has changed the key: marked by a reset, or its value saves otherwise
+    // than its base loads and saves.
+    [[nodiscard]] bool changedByUser(std::size_t i, const Text& saved) const;
+
+    // One key's base.
+    struct Base {
+        std::optional<Text> inFile;  // as the file holds it; none where the file lacked it
+        Text saved;                  // what a save would write for it, as the model takes it
+    };
+
     SettingsModel& model_;
-    // The bases as a load puts them into the model: what the user's values are judged
-    // against.
-    SettingsModel baseModel_;
-    // The bases as the file holds them, by key in table order; none where the file lacked
-    // the key. Empty until a load completes.
-    std::vector<std::optional<Text>> bases_;
+    std::vector<Base> bases_;   // by key, in table order; empty until a load completes
     std::vector<bool> marked_;  // by key: written by the next save whatever it holds
 };
 

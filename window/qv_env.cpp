@@ -279,6 +279,11 @@ void TQvEnv::followFile() {
             settingsPath_(), [this](const ModelPlace& place) { return pages_->isBusy(place); });
         pages_->showTaken(result.taken);
         waitingForFocus_ = result.passedBusy;
+        if (result.fileBusy) {
+            // Another program has the file open for writing: its write may end without a
+            // change the watch reports (a writer that only held it open), so look again.
+            fileWatch_->poke();
+        }
     } catch (const std::exception&) {
         // Nobody asked for this read: the rows keep their values, and the next change of
         // the file is read again.

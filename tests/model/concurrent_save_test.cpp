@@ -515,13 +515,18 @@ TEST_F(ConcurrentSave, ASaveWithNothingToWriteWritesNoKey) {
 // ---------------------------------------------------------------------------------------
 // The tool rewrites the file while a save is at work.
 
-// Takes the hook and the settle times back however the test ends.
+// Takes the hook and the settle times back however the test ends. The tool's writes here
+// come from this very process, in the middle of a save, which a lease would hold up until
+// the save lets go: the save asks nobody who is writing and goes by quiet time alone, as
+// where the system will not say (the writers in other processes are tried with the lease,
+// in writer_process_test.cpp).
 class SaveSeam {
 public:
     explicit SaveSeam(ProfileFile::ReplaceHook hook,
                       std::chrono::milliseconds limit = std::chrono::milliseconds(2000)) {
         ProfileFile::setReplaceHookForTesting(std::move(hook));
         SaveSettleTimes().limit = limit;
+        SaveSettleTimes().askWriters = false;
     }
     ~SaveSeam() {
         ProfileFile::setReplaceHookForTesting({});

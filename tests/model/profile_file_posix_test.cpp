@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "errors.h"
@@ -228,8 +229,13 @@ TEST(ProfileFileLeftovers, TemporaryOfASaveAtWorkIsKept) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Stops before the rename until the parent says go on.
+        // Stops before its first rename until the parent says go on; the parent's save
+        // sends it back to read the file again.
+        bool first = true;
         ProfileFile::setReplaceHookForTesting([&](const std::string&) {
+            if (!std::exchange(first, false)) {
+                return true;
+            }
             char signal = 'w';
             return ::write(toParent[1], &signal, 1) == 1 && ::read(toChild[0], &signal, 1) == 1;
         });

@@ -1,0 +1,398 @@
+// The platform half of a save on POSIX systems: the file's versions, its reads, the lease
+// that tells whether another process is writing it, and the replacement of the file by a
+// temporary file renamed over it (or, where no temporary file can be made, the write into
+// the file itself).
+
+#include <fcntl.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): sigaction() is POSIX
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "errors.h"
+#include "profile_document.h"
+#include "profile_file.h"
+#include "profile_save_platform.h"
+#include "temporary_file_posix.h"
+
+namespace jnx::platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file a write must replace: the target of a symbolic link, followed link by link,
+// so that the link itself stays.
+fs::path ResolveLinks(fs::path path) {
+    constexpr int kMaxLinks = 40;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) {
+            break;
+        }
+        const fs::path target = fs::read_symlink(path, error);
+        if (error) {
+            break;
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+// Whether the running user may write the existing file: its permission bits allow it, and
+// at least one write bit is set at all (a file nobody may write is read-only, even to root,
+// as a read-only file is on Windows).
+bool MayWrite(const fs::path& target, const struct stat& existing) {
+    return (existing.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Puts the pieces in the place of `target` through a new temporary file beside it: made
+// private, given the owner and permission bits of the file (`existing`, or those of a new
+// file when it is null), written, flushed, shown to the test hook, and renamed over the
+// file if it is still the version `read` and no writer waits for `lease`. `filled` gets the
+// new file's status; `failure` says why no temporary file could be made. Whatever fails, no
+// temporary file remains.
+Outcome ReplaceThroughTemporary(const fs::path& target, const FileVersion& read,
+                                const struct stat* existing,
+                                const std::vector<std::string_view>& pieces, WriterLease& lease,
+                                CreateFailure& failure, struct stat& filled) {
+    RemoveLeftoverTemporaries(target);
+    std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
+    if (!temporary || !FillTemporary(*temporary, existing, pieces, &filled)) {
+        return Outcome::Failed;
+    }
+    if (const auto& hook = ReplaceHook(); hook && !hook(temporary->path())) {
+        return Outcome::Failed;
+    }
+    // The file read, and only that, is replaced: a write of another program's since the
+    // read, or one that has begun (a writer waiting for the lease), sends the save back to
+    // read it again.
+    if (VersionOf(target.string()) != read || lease.writerWaiting()) {
+        return Outcome::Changed;
+    }
+    // A writer may start to open the file between that look and the rename: its open has
+    // found the file read and waits for the lease, and would write into that file once it
+    // is no longer the settings file. A second name for the file read puts it back then.
+    const std::string second =
+        lease.answer() == WriterLease::Answer::NoWriter ? LinkBeside(target) : std::string();
+    if (::rename(temporary->path().c_str(), target.c_str()) != 0) {
+        if (!second.empty()) {
+            ::unlink(second.c_str());
+        }
+        return Outcome::Failed;
+    }
+    temporary->keep();
+    Outcome outcome = Outcome::Done;
+    if (!second.empty()) {
+        if (lease.writerWaiting() && ::rename(second.c_str(), target.c_str()) == 0) {
+            // The file read is the settings file again, and the writer writes into it; the
+            // save reads it again once the writer is done.
+            outcome = Outcome::Changed;
+        } else {
+            ::unlink(second.c_str());
+        }
+    }
+    FlushFolderOf(target);
+    return outcome;
+}
+
+enum class ReadResult { Read, Missing, Failed, TooLarge };
+
+// Largest file read whole: far beyond any settings file, and well within memory.
+constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
+
+// Whether `bytes` can be made to hold `size` bytes: a file larger than memory (a sparse
+// file of many gigabytes, say) cannot be read whole.
+bool Reserve(std::string& bytes, std::size_t size) {
+    if (size > kMaxFileSize) {
+        return false;
+    }
+    try {
+        bytes.resize(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    bytes.clear();
+    bytes.shrink_to_fit();
+    return false;
+}
+
+// Reads the whole of an opened regular file, whose status `info` gives, into `bytes`.
+ReadResult ReadOpened(int fd, const struct stat& info, std::string& bytes) {
+    // One byte more than the file holds, so that the end shows without growing.
+    if (!Reserve(bytes, static_cast<std::size_t>(info.st_size) + 1)) {
+        return ReadResult::TooLarge;
+    }
+    std::size_t size = 0;
+    for (;;) {
+        if (size == bytes.size() && !Reserve(bytes, size + 65536)) {  // the file grew
+            return ReadResult::TooLarge;
+        }
+        const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            bytes.clear();
+            return ReadResult::Failed;
+        }
+        if (got == 0) {
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    bytes.resize(size);
+    return ReadResult::Read;
+}
+
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    }
+    struct stat info {};
+    const ReadResult result = ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+                                  ? ReadResult::Failed
+                                  : ReadOpened(fd, info, bytes);
+    ::close(fd);
+    return result;
+}
+
+FileVersion VersionFromStat(const struct stat& info) {
+    constexpr std::int64_t kNanosPerSecond = 1000000000;
+    FileVersion version;
+    version.exists = true;
+    version.volume = static_cast<std::uint64_t>(info.st_dev);
+    version.file = static_cast<std::uint64_t>(info.st_ino);
+    version.size = static_cast<std::uint64_t>(info.st_size);
+    version.modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNanosPerSecond + info.st_mtim.tv_nsec;
+    version.changed =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNanosPerSecond + info.st_ctim.tv_nsec;
+    return version;
+}
+
+// Writes the whole file back into itself through one descriptor, for a folder in which no
+// temporary file can be made: no longer all or nothing, but the file is the one read.
+Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
+                     const std::vector<std::string_view>& pieces, WriterLease& lease,
+                     FileVersion& written) {
+    // Our own open for writing would wait for our own lease.
+    lease.release();
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return Outcome::Failed;
+    }
+    Outcome outcome = Outcome::Failed;
+    struct stat opened {};
+    off_t size = 0;
+    for (const std::string_view piece : pieces) {
+        size += static_cast<off_t>(piece.size());
+    }
+    const auto& hook = ReplaceHook();
+    if (::fstat(fd, &opened) == 0 && VersionFromStat(opened) != read) {
+        outcome = Outcome::Changed;
+    } else if (!S_ISREG(opened.st_mode) || (hook && !hook(target.string()))) {
+        outcome = Outcome::Failed;
+    } else if (WritePieces(fd, pieces) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 &&
+               ::fstat(fd, &opened) == 0) {
+        written = VersionFromStat(opened);
+        outcome = Outcome::Done;
+    }
+    if (::close(fd) != 0 && outcome == Outcome::Done) {
+        outcome = Outcome::Failed;
+    }
+    return outcome;
+}
+
+void IgnoreSignal(int /*signal*/) {}
+
+// The system tells a lease's holder that a writer waits for it with SIGIO, which ends a
+// process that does not handle it. The holder asks the lease itself instead, so the signal
+// is only kept from ending the program (unless someone else handles it already).
+void HandleLeaseBreaks() {
+    static const bool handled = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = IgnoreSignal;
+            ignore.sa_flags = SA_RESTART;
+            sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGIO, &ignore, nullptr);
+        }
+        return true;
+    }();
+    static_cast<void>(handled);
+}
+
+}  // namespace
+
+std::string SaveTarget(const std::string& path) {
+    return ResolveLinks(fs::path(path)).string();
+}
+
+std::optional<FileVersion> VersionOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return FileVersion{};
+        }
+        return std::nullopt;
+    }
+    return VersionFromStat(info);
+}
+
+std::int64_t FileClockNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes) {
+    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? Outcome::Changed : Outcome::Failed;
+    }
+    struct stat before {};
+    struct stat after {};
+    Outcome outcome = Outcome::Changed;
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        outcome = Outcome::Failed;
+    } else if (VersionFromStat(before) == expected) {
+        if (ReadOpened(fd, before, bytes) != ReadResult::Read) {
+            outcome = Outcome::Failed;
+        } else if (::fstat(fd, &after) == 0 && VersionFromStat(after) == expected &&
+                   VersionOf(path) == expected) {
+            outcome = Outcome::Done;
+        }
+    }
+    ::close(fd);
+    return outcome;
+}
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+    std::string bytes;
+    switch (ReadWholeFile(path, bytes)) {
+        case ReadResult::Read:
+            return bytes;
+        case ReadResult::TooLarge:
+            throw ReadError(path);
+        case ReadResult::Missing:
+        case ReadResult::Failed:
+            break;
+    }
+    return std::nullopt;
+}
+
+WriterLease::WriterLease(const std::string& path) {
+    if (!SaveSettleTimes().askWriters) {
+        return;
+    }
+    HandleLeaseBreaks();
+    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
+        return;
+    }
+    struct stat opened {};
+    if (::fstat(fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        release();
+        return;
+    }
+    if (::fcntl(fd_, F_SETLEASE, F_RDLCK) == 0) {
+        answer_ = Answer::NoWriter;
+        version_ = VersionFromStat(opened);
+        return;
+    }
+    // EAGAIN: open for writing somewhere. Anything else (another user's file, a file system
+    // without leases): no answer.
+    const bool writing = errno == EAGAIN;
+    release();
+    if (writing) {
+        answer_ = Answer::Writing;
+    }
+}
+
+WriterLease::~WriterLease() {
+    release();
+}
+
+WriterLease::WriterLease(WriterLease&& other) noexcept
+    : answer_(other.answer_), version_(other.version_), fd_(other.fd_) {
+    other.fd_ = -1;
+    other.answer_ = Answer::Unknown;
+}
+
+WriterLease& WriterLease::operator=(WriterLease&& other) noexcept {
+    if (this != &other) {
+        release();
+        answer_ = other.answer_;
+        version_ = other.version_;
+        fd_ = other.fd_;
+        other.fd_ = -1;
+        other.answer_ = Answer::Unknown;
+    }
+    return *this;
+}
+
+bool WriterLease::writerWaiting() const {
+    // While a writer waits, the lease reads as going, no longer as a read lease.
+    return fd_ >= 0 && ::fcntl(fd_, F_GETLEASE) != F_RDLCK;
+}
+
+void WriterLease::release() noexcept {
+    if (fd_ >= 0) {
+        ::close(fd_);  // and with it the lease
+        fd_ = -1;
+    }
+    answer_ = Answer::Unknown;
+}
+
+Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
+                  const std::vector<ProfileWrite>& writes, WriterLease& lease,
+                  std::vector<std::optional<Text>>& readBack, FileVersion& written) {
+    for (const ProfileWrite& write : writes) {
+        ++KeyWrites();
+        document.write(write.section, write.key, write.value);
+        // The document answers a read from what was written to it.
+        readBack.emplace_back(ProfileDocument::asRead(write.value));
+    }
+    const fs::path target(path);
+    struct stat existing {};
+    if (read.exists) {
+        if (::stat(target.c_str(), &existing) != 0 || VersionFromStat(existing) != read) {
+            return Outcome::Changed;
+        }
+        if (!MayWrite(target, existing)) {
+            return Outcome::Failed;
+        }
+    }
+    CreateFailure failure = CreateFailure::None;
+    struct stat filled {};
+    const Outcome outcome = ReplaceThroughTemporary(target, read, read.exists ? &existing : nullptr,
+                                                    document.pieces(), lease, failure, filled);
+    if (failure == CreateFailure::FolderNotWritable && read.exists) {
+        // A file the user may write in a folder the user may not: written in place, as the
+        // profile functions would write it.
+        return WriteInPlace(target, read, document.pieces(), lease, written);
+    }
+    if (outcome == Outcome::Done) {
+        written = VersionFromStat(filled);
+    }
+    return outcome;
+}
+
+}  // namespace jnx::platform
