@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -396,6 +397,39 @@ TEST(ProfileFileAccess, WritableFileInAFolderWeMayNotWriteIsSavedInPlace) {
     fs::permissions(dir.path(), fs::perms(0700));
     EXPECT_EQ(status, 0) << "the save failed";
     EXPECT_EQ(test::ReadBytes(path), "; kept\r\n[S]\r\nK=1\r\n[T]\r\nL=2\r\n");
+    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+}
+
+// A save in place replaces only the file read: a write of the tool's that lands between
+// the read and the write sends the save back to read the file again.
+TEST(ProfileFileAccess, ASaveInPlaceKeepsAToolWriteSinceTheRead) {
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    test::WriteBytes(path, "[S]\r\nK=1\r\n");
+    fs::permissions(path, fs::perms(0666));
+    fs::permissions(dir.path(), fs::perms(0555));
+    const int status = AsAnotherUser([&path] {
+        // The tool's write comes from this very process, which a lease would hold up.
+        SaveSettleTimes().askWriters = false;
+        int calls = 0;
+        ProfileFile::setReplaceHookForTesting([&](const std::string& file) {
+            if (calls++ == 0) {
+                std::FILE* tool = std::fopen(file.c_str(), "ab");
+                std::fputs("[Tool]\r\nSeen=yes\r\n", tool);
+                std::fclose(tool);
+            }
+            return true;
+        });
+        try {
+            SaveKey(path, "2");
+            return calls == 2 ? 0 : 2;
+        } catch (const WriteError&) {
+            return 1;
+        }
+    });
+    fs::permissions(dir.path(), fs::perms(0700));
+    EXPECT_EQ(status, 0) << "the save failed, or did not go back to read the file";
+    EXPECT_EQ(test::ReadBytes(path), "[S]\r\nK=2\r\n[Tool]\r\nSeen=yes\r\n");
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
 }
 

@@ -1,0 +1,183 @@
+// A load and a save while the betting tool, another process, is in the middle of writing
+// the settings file: it has emptied the file and stalls, has written its first 4 KB and
+// stalls, or holds the file open from its read to its write. Each time the load reads the
+// tool's whole file, and the save leaves the tool's whole file with the user's edit. Where
+// the system will not say who is writing, quiet time decides, and a writer that empties the
+// file and stalls for a moment is waited for all the same.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <thread>
+
+#include "profile_document.h"
+#include "profile_file.h"
+#include "settings_sync.h"
+#include "tables.h"
+
+#include "support/test_files.h"
+
+namespace jnx {
+namespace {
+
+using std::chrono::milliseconds;
+
+enum class Writer {
+    EmptiesThenStalls,        // emptied (O_TRUNC), the whole file written after the stall
+    WritesFirst4KThenStalls,  // its first 4 KB, up to a line end, then the rest after the stall
+    HoldsOpen,  // opened for reading and writing, read, and written back after the stall
+};
+
+enum class Action { Load, Save };
+
+struct WriterCase {
+    const char* name;
+    Writer writer;
+    milliseconds stall;
+    Action action;
+    bool askWriters;  // whether the editor may ask the system who is writing
+};
+
+void PrintTo(const WriterCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The tool, in a process of its own: starts writing `tool` into the file, tells the test
+// through `ready` that it is in the middle of it, stalls, and ends the write. Exits 0 when
+// every step worked.
+[[noreturn]] void RunWriter(const WriterCase& c, const std::string& path, const std::string& tool,
+                            int ready) {
+    bool ok = true;
+    const char signal = 'r';
+    switch (c.writer) {
+        case Writer::EmptiesThenStalls: {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            ok = fd >= 0 && ::write(ready, &signal, 1) == 1;
+            std::this_thread::sleep_for(c.stall);
+            ok = ok && WriteAll(fd, tool) && ::close(fd) == 0;
+            break;
+        }
+        case Writer::WritesFirst4KThenStalls: {
+            const std::size_t cut = tool.rfind('\n', 4095) + 1;
+            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            ok = fd >= 0 && WriteAll(fd, std::string_view(tool).substr(0, cut)) &&
+                 ::write(ready, &signal, 1) == 1;
+            std::this_thread::sleep_for(c.stall);
+            ok = ok && WriteAll(fd, std::string_view(tool).substr(cut)) && ::close(fd) == 0;
+            break;
+        }
+        case Writer::HoldsOpen: {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            std::string read(1 << 16, '\0');
+            const ssize_t got = fd >= 0 ? ::read(fd, read.data(), read.size()) : -1;
+            ok = got > 0 && ::write(ready, &signal, 1) == 1;
+            std::this_thread::sleep_for(c.stall);
+            ok = ok &&
+                 ::pwrite(fd, tool.data(), tool.size(), 0) == static_cast<ssize_t>(tool.size()) &&
+                 ::ftruncate(fd, static_cast<off_t>(tool.size())) == 0 && ::close(fd) == 0;
+            break;
+        }
+    }
+    ::_exit(ok ? 0 : 1);
+}
+
+class WriterProcess : public ::testing::TestWithParam<WriterCase> {
+protected:
+    void TearDown() override { SaveSettleTimes() = SettleTimes{}; }
+
+    test::TempDir dir_;
+    std::string path_ = dir_.file("Jnx.ini");
+    SettingsModel model_;
+    SettingsSync sync_{model_};
+};
+
+TEST_P(WriterProcess, LeavesTheToolsWholeFile) {
+    const WriterCase& c = GetParam();
+    const std::string sample = test::ReadBytes(test::SampleSettingsPath());
+    // The tool's file: a new total, and a section of its own at the end.
+    ProfileDocument toolDocument(sample);
+    toolDocument.write("Group3", "Total", "4321");
+    toolDocument.write("ToolOnly", "Seen", "yes");
+    const std::string tool = toolDocument.bytes();
+    ASSERT_GT(tool.size(), 4096U);
+
+    test::WriteBytes(path_, sample);
+    if (c.action == Action::Save) {
+        sync_.load(path_);
+        model_.group(5).fields[kMinOddField] = "4.4";
+    }
+    SaveSettleTimes().askWriters = c.askWriters;
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        ::close(ready[0]);
+        RunWriter(c, path_, tool, ready[1]);
+    }
+    ::close(ready[1]);
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the tool did not start writing";
+    ::close(ready[0]);
+
+    if (c.action == Action::Load) {
+        EXPECT_NO_THROW(sync_.load(path_));
+    } else {
+        EXPECT_NO_THROW(sync_.save(path_));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the tool's write failed";
+
+    EXPECT_EQ(model_.group(3).fields[kTotalField], "4321") << "the tool's value was not read";
+    if (c.action == Action::Load) {
+        EXPECT_TRUE(test::ReadBytes(path_) == tool) << "the load changed the file";
+        return;
+    }
+    ProfileDocument expected(tool);
+    expected.write("Group5", "MinOdd", "4.4");
+    EXPECT_TRUE(test::ReadBytes(path_) == expected.bytes()) << "not the tool's file with the edit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, WriterProcess,
+    ::testing::Values(WriterCase{"SaveWhileEmptiedFor800ms", Writer::EmptiesThenStalls,
+                                 milliseconds(800), Action::Save, true},
+                      WriterCase{"SaveWhileCutAtALineEndFor150ms", Writer::WritesFirst4KThenStalls,
+                                 milliseconds(150), Action::Save, true},
+                      WriterCase{"SaveWhileHeldOpenFromReadToWrite", Writer::HoldsOpen,
+                                 milliseconds(300), Action::Save, true},
+                      WriterCase{"LoadWhileEmptiedFor800ms", Writer::EmptiesThenStalls,
+                                 milliseconds(800), Action::Load, true},
+                      WriterCase{"LoadWhileCutAtALineEndFor150ms", Writer::WritesFirst4KThenStalls,
+                                 milliseconds(150), Action::Load, true},
+                      WriterCase{"LoadWhileHeldOpenFromReadToWrite", Writer::HoldsOpen,
+                                 milliseconds(300), Action::Load, true},
+                      // Quiet time alone: an emptied file waits longer than the tool stalls here.
+                      WriterCase{"SaveByQuietTimeWhileEmptiedFor150ms", Writer::EmptiesThenStalls,
+                                 milliseconds(150), Action::Save, false},
+                      WriterCase{"LoadByQuietTimeWhileEmptiedFor150ms", Writer::EmptiesThenStalls,
+                                 milliseconds(150), Action::Load, false}),
+    [](const ::testing::TestParamInfo<WriterCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace jnx
