@@ -517,9 +517,29 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return ReadHandle(file.get());
 }
 
-// Windows has no lease; a rename over the file fails while another program has it open,
-// which sends a save back to read the file again.
-WriterLease::WriterLease(const std::string& /*path*/) {}
+// Windows has no lease, but it tells whether anyone has the file open for writing: an open
+// that does not share writing is refused then. The look is held for no longer than it
+// takes, so that the tool's own opens are not refused; a rename over the file fails while
+// another program has it open, which sends a save back to read the file again.
+WriterLease::WriterLease(const std::string& path) {
+    if (!SaveSettleTimes().askWriters) {
+        return;
+    }
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
+        return;
+    }
+    const HANDLE look =
+        CreateFileW(wide->c_str(), FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (look != INVALID_HANDLE_VALUE) {
+        CloseHandle(look);
+        return;
+    }
+    if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        answer_ = Answer::Writing;
+    }
+}
 
 WriterLease::~WriterLease() = default;
 

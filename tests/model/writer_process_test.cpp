@@ -1,20 +1,26 @@
-// A load and a save while the betting tool, another process, is in the middle of writing
-// the settings file: it has emptied the file and stalls, has written its first 4 KB and
-// stalls, or holds the file open from its read to its write. Each time the load reads the
-// tool's whole file, and the save leaves the tool's whole file with the user's edit. Where
-// the system will not say who is writing, quiet time decides, and a writer that empties the
-// file and stalls for a moment is waited for all the same.
+// A load and a save while the betting tool, another process (on Windows another thread,
+// writing as a Windows program does), is in the middle of writing the settings file: it has emptied
+// the file and stalls, has written its first 4 KB and stalls, or holds the file open from its read
+// to its write. Each time the load reads the tool's whole file, and the save leaves the tool's
+// whole file with the user's edit. Where the system will not say who is writing, quiet time
+// decides, and a writer that empties the file and stalls for a moment is waited for all the same.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstddef>
+#include <future>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "profile_document.h"
@@ -48,6 +54,67 @@ struct WriterCase {
 void PrintTo(const WriterCase& c, std::ostream* out) {
     *out << c.name;
 }
+
+#ifdef _WIN32
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// The tool, writing as a Windows program does (sharing reading only), in a thread: starts
+// writing `tool` into the file, says so through `ready`, stalls, and ends the write. Gives
+// whether every step worked.
+bool RunWriter(const WriterCase& c, const std::string& path, const std::string& tool,
+               std::promise<void>& ready) {
+    bool ok = true;
+    const std::size_t cut =
+        c.writer == Writer::WritesFirst4KThenStalls ? tool.rfind('\n', 4095) + 1 : 0;
+    const bool holds = c.writer == Writer::HoldsOpen;
+    const HANDLE file = CreateFileA(
+        path.c_str(), holds ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE, FILE_SHARE_READ,
+        nullptr, holds ? OPEN_EXISTING : TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ok = file != INVALID_HANDLE_VALUE;
+    if (ok && holds) {
+        std::string read(1 << 16, '\0');
+        DWORD got = 0;
+        ok = ReadFile(file, read.data(), static_cast<DWORD>(read.size()), &got, nullptr) && got > 0;
+    }
+    ok = ok && WriteAll(file, std::string_view(tool).substr(0, cut));
+    ready.set_value();
+    std::this_thread::sleep_for(c.stall);
+    if (holds) {
+        ok = ok && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0;
+    }
+    ok = ok && WriteAll(file, std::string_view(tool).substr(cut)) && SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE) {
+        ok = CloseHandle(file) && ok;
+    }
+    return ok;
+}
+
+// The tool at work beside the test: started by the constructor, which returns once the
+// tool is in the middle of its write.
+class ToolAtWork {
+public:
+    ToolAtWork(const WriterCase& c, const std::string& path, const std::string& tool) {
+        std::promise<void> ready;
+        std::future<void> started = ready.get_future();
+        done_ =
+            std::async(std::launch::async, [&c, path, tool, ready = std::move(ready)]() mutable {
+                return RunWriter(c, path, tool, ready);
+            });
+        started.wait();
+    }
+    // Whether the tool's write worked, once it has ended.
+    bool finished() { return done_.get(); }
+
+private:
+    std::future<bool> done_;
+};
+
+#else
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -99,6 +166,39 @@ bool WriteAll(int fd, std::string_view bytes) {
     ::_exit(ok ? 0 : 1);
 }
 
+// The tool at work beside the test: started by the constructor, which returns once the
+// tool is in the middle of its write.
+class ToolAtWork {
+public:
+    ToolAtWork(const WriterCase& c, const std::string& path, const std::string& tool) {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            RunWriter(c, path, tool, ready[1]);
+        }
+        ::close(ready[1]);
+        char signal = 0;
+        started_ = pid_ > 0 && ::read(ready[0], &signal, 1) == 1;
+        ::close(ready[0]);
+    }
+    // Whether the tool's write worked, once it has ended.
+    bool finished() {
+        int status = 0;
+        return started_ && ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool started_ = false;
+};
+
+#endif
+
 class WriterProcess : public ::testing::TestWithParam<WriterCase> {
 protected:
     void TearDown() override { SaveSettleTimes() = SettleTimes{}; }
@@ -126,27 +226,13 @@ TEST_P(WriterProcess, LeavesTheToolsWholeFile) {
     }
     SaveSettleTimes().askWriters = c.askWriters;
 
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t writer = ::fork();
-    ASSERT_GE(writer, 0);
-    if (writer == 0) {
-        ::close(ready[0]);
-        RunWriter(c, path_, tool, ready[1]);
-    }
-    ::close(ready[1]);
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the tool did not start writing";
-    ::close(ready[0]);
-
+    ToolAtWork toolAtWork(c, path_, tool);
     if (c.action == Action::Load) {
         EXPECT_NO_THROW(sync_.load(path_));
     } else {
         EXPECT_NO_THROW(sync_.save(path_));
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the tool's write failed";
+    EXPECT_TRUE(toolAtWork.finished()) << "the tool's write failed";
 
     EXPECT_EQ(model_.group(3).fields[kTotalField], "4321") << "the tool's value was not read";
     if (c.action == Action::Load) {
