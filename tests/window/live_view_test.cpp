@@ -8,12 +8,14 @@
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "file_watch.h"
 #include "look/window_style.h"
+#include "profile_document.h"
 #include "support/test_files.h"
 #include "window_test_support.h"
 
@@ -65,6 +67,9 @@ private slots:
     // A value that does not convert shows as text, raises no box and is saved back as it is.
     void valuesThatDoNotConvertArriveWithoutABox();
     void aDeletedAndRecreatedFileIsFollowedAgain();
+    // A tool that keeps the file open for writing: the window does not read it meanwhile,
+    // and reads it once the tool lets go, though nothing changes in the file then.
+    void aFileHeldOpenForWritingIsReadOnceLetGo();
     // The betting tool reinstalled: its folder removed and made again, with a new file.
     void aRemovedAndRecreatedFolderIsFollowedAgain_data();
     void aRemovedAndRecreatedFolderIsFollowedAgain();
@@ -85,6 +90,25 @@ void LiveViewTest::rowsFollowAnotherProgramsWrites() {
     QTRY_COMPARE_WITH_TIMEOUT(window.Edit3->text(), QStringLiteral("D:\\PAT\\"), kShowsWithin);
     ClickPage(window, 2);
     QCOMPARE(window.row(1).text(Column::Bet)->text(), QStringLiteral("4400"));
+}
+
+void LiveViewTest::aFileHeldOpenForWritingIsReadOnceLetGo() {
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    ProfileDocument document(test::ReadBytes(editor->path));
+    document.write("Group3", "Total", "24680");
+    const std::string bytes = document.bytes();
+    std::FILE* tool = std::fopen(editor->path.c_str(), "r+b");
+    QVERIFY(tool != nullptr);
+    QCOMPARE(std::fwrite(bytes.data(), 1, bytes.size(), tool), bytes.size());
+    QCOMPARE(std::fflush(tool), 0);
+    const int before = window.followCount();
+    QTRY_VERIFY_WITH_TIMEOUT(window.followCount() > before, kShowsWithin);
+    QTest::qWait(2 * kQuiet);
+    QCOMPARE(window.row(4).text(Column::Total)->text(), QStringLiteral("3500"));
+    QCOMPARE(std::fclose(tool), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("24680"),
+                              kShowsWithin);
 }
 
 void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
