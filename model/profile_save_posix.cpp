@@ -202,14 +202,11 @@ Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
         size += static_cast<off_t>(piece.size());
     }
     const auto& hook = ReplaceHook();
-    if (hook && !hook(target.string())) {
-        outcome = Outcome::Failed;
-    } else if (::fstat(fd, &opened) == 0 && VersionFromStat(opened) != read) {
+    const bool hookAgrees = !hook || hook(target.string());
+    if (hookAgrees && ::fstat(fd, &opened) == 0 && VersionFromStat(opened) != read) {
         outcome = Outcome::Changed;
-    } else if (!S_ISREG(opened.st_mode)) {
-        outcome = Outcome::Failed;
-    } else if (WritePieces(fd, pieces) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 &&
-               ::fstat(fd, &opened) == 0) {
+    } else if (hookAgrees && S_ISREG(opened.st_mode) && WritePieces(fd, pieces) &&
+               ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 && ::fstat(fd, &opened) == 0) {
         written = VersionFromStat(opened);
         outcome = Outcome::Done;
     }

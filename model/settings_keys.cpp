@@ -143,8 +143,8 @@ Text SavedAsTaken(const SettingsKey& key, const Text& value) {
     return SavedValue(model, key);
 }
 
-bool SavesAlike(const Text& value, const Text& old, const SettingsKey& key) {
-    if (value == old) {
+bool SavesAlike(const Text& value, const Text& before, const SettingsKey& key) {
+    if (value == before) {
         return true;
     }
     if (key.place.kind != KeyKind::Field) {
@@ -155,7 +155,7 @@ bool SavesAlike(const Text& value, const Text& old, const SettingsKey& key) {
         return false;
     }
     const std::optional<int> position = SpinPosition(*spin, value);
-    return position && position == SpinPosition(*spin, old);
+    return position && position == SpinPosition(*spin, before);
 }
 
 }  // namespace jnx
