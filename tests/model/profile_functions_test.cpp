@@ -284,6 +284,12 @@ TEST_P(ProfileWriteThenRead, ReadsWhatWasWritten) {
         SCOPED_TRACE("after commit: [" + read.section + "] " + read.key);
         ExpectAnswer(reopened.read(read.section, read.key, "?"), read.expected, read.wine);
     }
+    // Where Wine is known to read a case otherwise, its file answers otherwise too.
+    const bool wineReadsOtherwise =
+        std::any_of(c.reads.begin(), c.reads.end(), [](const Read& read) { return read.wine; });
+    if (test::kMayBeWine && wineReadsOtherwise) {
+        return;
+    }
     for (const auto& [write, answer] : answered) {
         SCOPED_TRACE("written: [" + write[0] + "] " + write[1]);
         EXPECT_EQ(reopened.find(write[0], write[1]), answer);
