@@ -119,11 +119,16 @@ SettleTimes& SaveSettleTimes();
 //    modification time, before and after the read.
 // 2. `plan` gives the writes; when there are none the file is not touched at all.
 // 3. The writes go into a new file beside it (on Windows, through the profile functions,
-//    into a copy of it), which is flushed and then renamed over it in one step, as
-//    ProfileFile::commit() does; but only while the file is still the one read (same
-//    identity, size and modification time, checked right before the rename) and no writer
-//    has started opening it since the read. Otherwise the new file is dropped and the save
-//    goes back to step 1.
+//    into a copy of it), which is flushed and then renamed over it in one step; but only
+//    while the file is still the one read (same identity, size and modification time,
+//    checked right before the rename) and no writer has started opening it since the read.
+//    Otherwise the new file is dropped and the save goes back to step 1. A writer that
+//    starts opening the file in the moment between that check and the rename would write
+//    into the file read once it was gone: the file read is put back in its place then, and
+//    the save goes back to step 1 as well. In a folder where no new file can be made, a
+//    file the user may write is written in place, provided it is still the one read.
+//
+// The editor's saves, WriteIni and ProfileFile::commit() all save this way.
 //
 // Gives, write by write, what a read of the key gives back now. Throws WriteError
 // ("<path> に書き込めません") when the file does not settle within SaveSettleTimes().limit,
