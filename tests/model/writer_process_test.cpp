@@ -23,7 +23,6 @@
 #include <string_view>
 #include <thread>
 
-#include "profile_document.h"
 #include "profile_file.h"
 #include "settings_sync.h"
 #include "tables.h"
@@ -212,11 +211,15 @@ protected:
 TEST_P(WriterProcess, LeavesTheToolsWholeFile) {
     const WriterCase& c = GetParam();
     const std::string sample = test::ReadBytes(test::SampleSettingsPath());
-    // The tool's file: a new total, and a section of its own at the end.
-    ProfileDocument toolDocument(sample);
-    toolDocument.write("Group3", "Total", "4321");
-    toolDocument.write("ToolOnly", "Seen", "yes");
-    const std::string tool = toolDocument.bytes();
+    // The tool's file: a new total, and a section of its own at the end; and that file with
+    // the user's edit, both as the profile functions write them.
+    const std::string scratch = dir_.file("scratch.ini");
+    test::WriteBytes(scratch, sample);
+    test::OtherProgramWrites(scratch, "Group3", "Total", "4321");
+    test::OtherProgramWrites(scratch, "ToolOnly", "Seen", "yes");
+    const std::string tool = test::ReadBytes(scratch);
+    test::OtherProgramWrites(scratch, "Group5", "MinOdd", "4.4");
+    const std::string toolWithEdit = test::ReadBytes(scratch);
     ASSERT_GT(tool.size(), 4096U);
 
     test::WriteBytes(path_, sample);
@@ -239,9 +242,7 @@ TEST_P(WriterProcess, LeavesTheToolsWholeFile) {
         EXPECT_TRUE(test::ReadBytes(path_) == tool) << "the load changed the file";
         return;
     }
-    ProfileDocument expected(tool);
-    expected.write("Group5", "MinOdd", "4.4");
-    EXPECT_TRUE(test::ReadBytes(path_) == expected.bytes()) << "not the tool's file with the edit";
+    EXPECT_TRUE(test::ReadBytes(path_) == toolWithEdit) << "not the tool's file with the edit";
 }
 
 INSTANTIATE_TEST_SUITE_P(
