@@ -216,8 +216,7 @@ std::string LinkBeside(const fs::path& target) {
     const std::string stem =
         TemporaryPrefix(target.filename().string()).append(std::to_string(::getpid()));
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const std::string name =
-            (folder / (stem + "-" + std::to_string(RandomNameNumber()))).string();
+        std::string name = (folder / (stem + "-" + std::to_string(RandomNameNumber()))).string();
         if (::link(target.c_str(), name.c_str()) == 0) {
             return name;
         }
