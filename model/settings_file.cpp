@@ -40,6 +40,7 @@ void WriteIni(const SettingsModel& model, const std::string& path) {
         std::vector<ProfileWrite> writes;
         writes.reserve(keys.size());
         for (std::size_t i = 0; i < keys.size(); ++i) {
+            CheckLoadsBack(keys[i], values[i]);
             writes.push_back({keys[i].section, keys[i].key, values[i]});
         }
         return writes;

@@ -30,7 +30,8 @@ void ReadIni(SettingsModel& model, const std::string& path);
 // (SaveProfile): bet-type names as their codes, course names as their numbers, every other
 // text verbatim. Keys and sections it does not write keep their bytes. Throws WriteError;
 // the file is then left as it was. A value holding CR, LF or NUL throws UnsafeValueError
-// naming its key before anything is written.
+// naming its key, and a course the next load could not read back throws ConversionError
+// naming the text (CheckLoadsBack), before anything is written.
 void WriteIni(const SettingsModel& model, const std::string& path);
 
 }  // namespace jnx

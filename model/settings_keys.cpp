@@ -5,6 +5,7 @@
 
 #include "errors.h"
 #include "int_conversion.h"
+#include "profile_document.h"
 #include "tables.h"
 
 namespace jnx {
@@ -126,6 +127,18 @@ void LoadValue(SettingsModel& model, const SettingsKey& key, const Text& value) 
         case KeyKind::Pause:
             model.pauseText = value;
             return;
+    }
+}
+
+void CheckLoadsBack(const SettingsKey& key, const Text& saved) {
+    if (key.place.kind != KeyKind::Field || key.place.field != kCourseField) {
+        return;
+    }
+    try {
+        static_cast<void>(StrToInt(ProfileDocument::asRead(saved)));
+    } catch (const ConversionError&) {
+        // The text as the user typed it, blanks included.
+        throw ConversionError(saved);
     }
 }
 

@@ -40,6 +40,12 @@ Text SavedValue(const SettingsModel& model, const SettingsKey& key);
 // the betting tool would read as keys or sections, or be cut short.
 std::vector<Text> StorableValues(const SettingsModel& model);
 
+// Throws ConversionError naming `saved`, the key's value as a save writes it, when the next
+// load would stop at it: a course that is neither one of the ten names nor an integer once
+// read back (a misspelt name, a name with a blank after it, an empty box). The betting tool
+// reads the key as a number too.
+void CheckLoadsBack(const SettingsKey& key, const Text& saved);
+
 // Puts a value read from the file into the model as a load does: a bet-type code becomes
 // its name, a course number its course; numbers without a course and any other text stay
 // as read. A course text that is not an integer throws ConversionError and is left in the

@@ -106,6 +106,8 @@ std::vector<ModelPlace> SettingsSync::save(const std::string& path) {
         for (std::size_t i = 0; i < keys.size(); ++i) {
             after[i] = file.find(keys[i].section, keys[i].key);
             if (!after[i] || changedByUser(i, values[i])) {
+                // Nothing is written that the next load could not read back.
+                CheckLoadsBack(keys[i], values[i]);
                 written.push_back(i);
                 writes.push_back({keys[i].section, keys[i].key, values[i]});
             }

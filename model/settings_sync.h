@@ -70,7 +70,8 @@ public:
     // changed it. A save with nothing to write leaves the file untouched. Gives the keys
     // whose file value the model took. Afterwards the bases are the file's values.
     // Throws UnsafeValueError before anything is written when a value holds CR, LF or
-    // NUL, and WriteError when the file cannot be written; the file, the model and the
+    // NUL, ConversionError when a course it would write could not be loaded back
+    // (CheckLoadsBack), and WriteError when the file cannot be written; the file, the model and the
     // bases are then left as they were. Before a load it writes every key, as WriteIni.
     std::vector<ModelPlace> save(const std::string& path);
 

@@ -212,6 +212,21 @@ box_text() {
     copied ctrl+a ctrl+c
 }
 
+# Replaces the text of the box at the point with text pasted from the clipboard, as a user
+# of an input method ends up doing (xdotool types Japanese wrongly on Wine).
+paste_into() {
+    click "$1" "$2"
+    xdotool key ctrl+a
+    printf '%s' "$3" | xclip -selection clipboard >/dev/null 2>&1
+    local text tries=0
+    until text=$(timeout 5 xclip -o -selection clipboard 2>/dev/null) && [ "$text" = "$3" ]; do
+        tries=$((tries + 1))
+        [ "$tries" -le 100 ] || fail "the clipboard did not take the text"
+        sleep 0.05
+    done
+    xdotool key ctrl+v
+}
+
 # The value of a key in a section of the settings file, line ends dropped.
 value() {
     awk -v section="[$1]" -v key="$2" '
@@ -262,6 +277,7 @@ SAVE_END=(228 504)
 row_y() { echo $((48 + 32 * ($1 - 1) + 8 + 10)); }
 MIN_ODDS_X=$((8 + 504 + 20))
 TOTAL_X=$((8 + 272 + 20))
+COURSE_X=$((8 + 160 + 20))  # the course box's text
 RACE_X=$((8 + 216 + 10))  # read-only
 PLAIN_X=$((8 + 464 + 20))  # the "Skip" box
 
@@ -497,6 +513,32 @@ choose_new_folder)
     click "${SAVE_END[@]}"
     wait_editor_ended
     expect_value Dir BetAutoRead "$shown"
+    ;;
+
+course_not_read_back)
+    # A racecourse typed that is none of the ten (大井, in row 8: group "7", whose course
+    # is 8) would stop the next start: "保存" refuses it with the conversion error the load
+    # would give, writes nothing and leaves the window open; corrected to 東京, the save
+    # writes its number.
+    start_editor
+    wait_main_window
+    paste_into "$COURSE_X" "$(row_y 8)" 大井
+    # Alt+F S, and the error box comes in place of the menu.
+    xdotool windowfocus --sync "$WINDOW"
+    xdotool key alt+f
+    wait_for "the file menu" menu_open
+    xdotool key s
+    text=$(read_error_box)
+    grep -qF "'大井' は整数ではありません." <<<"$text" || fail "error box said: $text"
+    editor_running || fail "the program ended"
+    expect_file_unchanged
+    paste_into "$COURSE_X" "$(row_y 8)" 東京
+    menu s
+    saved_tokyo() { [ "$(value Group7 Bb)" = 5 ]; }
+    wait_for "the save" saved_tokyo
+    menu x
+    wait_editor_ended
+    expect_only_changed Group7 Bb 5
     ;;
 
 japanese_folder)

@@ -6,13 +6,16 @@
 
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "profile_file.h"
 #include "settings_file.h"
 #include "settings_path.h"
+#include "tables.h"
 
 #include "support/test_files.h"
 #include "support/test_models.h"
@@ -154,6 +157,75 @@ INSTANTIATE_TEST_SUITE_P(Texts, CourseNumbers,
                                            CourseCase{"012", "012", "012"},
                                            CourseCase{"2147483647", "2147483647", "2147483647"}));
 
+// A course the user typed: one of the ten names saves as its number, a number as it is;
+// a text the next load could not read back (nor the betting tool) is refused before
+// anything is written, with the conversion error that load would give, naming the text as
+// typed, and the file stays byte for byte as it was.
+struct TypedCourse {
+    const char* what;
+    std::string typed;
+    std::optional<std::string> saved;  // none: refused
+};
+
+void PrintTo(const TypedCourse& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class TypedCourses : public ::testing::TestWithParam<TypedCourse> {};
+
+TEST_P(TypedCourses, SaveOrRefuse) {
+    const TypedCourse& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file("Jnx.ini");
+    fs::copy_file(test::SampleSettingsPath(), path);
+    const std::string original = test::ReadBytes(path);
+    for (const bool asTheEditorSaves : {true, false}) {
+        SCOPED_TRACE(asTheEditorSaves ? "the editor's save" : "WriteIni");
+        test::SyncedModel synced;
+        synced.sync.load(path);
+        synced.model.group(7).fields[kCourseField] = c.typed;
+        const auto save = [&] {
+            if (asTheEditorSaves) {
+                synced.sync.save(path);
+            } else {
+                WriteIni(synced.model, path);
+            }
+        };
+        if (c.saved) {
+            ASSERT_NO_THROW(save());
+            EXPECT_EQ(test::InFile(path, "Group7", "Bb"), *c.saved);
+            test::WriteBytes(path, original);
+            continue;
+        }
+        try {
+            save();
+            ADD_FAILURE() << "saved";
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.message(), "'" + c.typed + "'" + kNotAnInteger);
+        }
+        EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
+        EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+    }
+}
+
+std::vector<TypedCourse> TypedCourseCases() {
+    std::vector<TypedCourse> cases;
+    for (std::size_t n = 0; n < CourseCode.size(); ++n) {
+        cases.push_back(
+            {"each of the ten names", std::string(CourseCode[n]), std::to_string(n + 1)});
+    }
+    cases.push_back({"a number without a course", "12", "12"});
+    cases.push_back(
+        {"a course that is not one of the ten", "\x91\xE5\x88\xE4", std::nullopt});        // 大井
+    cases.push_back({"a name with a blank after it", "\x93\x8C\x8B\x9E ", std::nullopt});  // 東京
+    cases.push_back({"a name in full-width letters",  // ｔｏｋｙｏ
+                     "\x82\x94\x82\x8F\x82\x8B\x82\x99\x82\x8F", std::nullopt});
+    cases.push_back({"an empty box", "", std::nullopt});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TypedCourses, ::testing::ValuesIn(TypedCourseCases()));
+
 TEST(ReadIni, MissingFileStopsAtTheFirstGroup) {
     test::TempDir dir;
     SettingsModel model;
@@ -224,12 +296,13 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
     struct Place {
         const char* key;  // as the message names it
         std::string* (*value)(SettingsModel&);
+        std::string clean = "C:\\xy\\";  // a value that saves; the break goes after its first byte
     };
     const Place places[] = {
         {"[Group5] Skip", [](SettingsModel& m) { return &m.group(5).fields[kSkipField]; }},
         {"[GroupZ] PN", [](SettingsModel& m) { return &m.group(35).fields[kBalanceField]; }},
         {"[Group0] Type", [](SettingsModel& m) { return &m.group(0).fields[kTypeField]; }},
-        {"[GroupA] Bb", [](SettingsModel& m) { return &m.group(10).fields[kCourseField]; }},
+        {"[GroupA] Bb", [](SettingsModel& m) { return &m.group(10).fields[kCourseField]; }, "12"},
         {"[Dir] BetAutoRead", [](SettingsModel& m) { return &m.betAutoReadFolder; }},
         {"[Dir] PatData", [](SettingsModel& m) { return &m.patFolder; }},
     };
@@ -253,7 +326,7 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
                 synced.sync.load(path);
                 SettingsModel& model = synced.model;
                 std::string& value = *place.value(model);
-                value = "C:\\x" + lineBreak.bytes + "y\\";
+                value = place.clean.substr(0, 1) + lineBreak.bytes + place.clean.substr(1);
                 const SettingsModel edited = model;
                 const auto save = [&](const std::string& file) {
                     if (withSnapshot) {
@@ -276,7 +349,7 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
                 EXPECT_TRUE(model == edited) << "the model changed";
 
                 // The same save without the break goes through.
-                value = "C:\\xy\\";
+                value = place.clean;
                 ASSERT_NO_THROW(save(path));
                 test::WriteBytes(path, original);
             }
