@@ -94,6 +94,7 @@ private slots:
     void cleanup() {
         QDir::setCurrent(home_);
         FolderDialog::setCreateAnswerForTesting(std::nullopt);
+        FolderDialog::setErrorShownForTesting({});
     }
 
     void layout_data();
@@ -122,6 +123,11 @@ private slots:
     void creationRule();
     void folderButtonsStartAtTheStoredFolder();
     void failedCreationLeavesTheBoxAlone();
+    // A folder the user agreed to have made is made on "OK"; one that cannot be made is
+    // reported, and the dialog stays open with the text.
+    void agreedFolderIsMadeOrReported_data();
+    void agreedFolderIsMadeOrReported();
+    void uncreatableFolderShowsTheErrorBox();
 
 private:
     QString home_;
@@ -561,17 +567,96 @@ void FolderDialogTest::failedCreationLeavesTheBoxAlone() {
     QCOMPARE(boxes.size(), std::size_t{1});
     QCOMPARE(boxes[0].text, QStringLiteral("ディレクトリを作成できません."));
     QCOMPARE(window->Edit2->text(), before);
+}
 
-    // A folder that cannot be made is chosen all the same, without a word.
-    const QString impossible = QDir::toNativeSeparators(tree.path(QStringLiteral("b.txt/inside")));
+void FolderDialogTest::agreedFolderIsMadeOrReported_data() {
+    QTest::addColumn<QString>("typed");  // TREE stands for the tree's folder
+    QTest::addColumn<bool>("makeable");
+    QTest::newRow("below a file") << "TREE/b.txt/sub" << false;
+    QTest::newRow("two levels below a file") << "TREE/A.ini/sub/deeper" << false;
+    QTest::newRow("in a folder without write permission") << "TREE/locked/新規" << false;
+#ifdef Q_OS_LINUX
+    QTest::newRow("on a file system of no folders") << "/proc/新規" << false;
+#endif
+    QTest::newRow("new with its parents") << "TREE/new/nested/folder" << true;
+    QTest::newRow("relative below an existing folder") << "alpha/新規" << true;
+}
+
+void FolderDialogTest::agreedFolderIsMadeOrReported() {
+    QFETCH(QString, typed);
+    QFETCH(bool, makeable);
+    const Tree tree;
+    QDir::setCurrent(tree.root());
+    const QString locked = tree.path(QStringLiteral("locked"));
+    if (typed.contains(QStringLiteral("locked"))) {
+        QVERIFY(QDir().mkdir(locked));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        // Root, and Windows, write into it all the same.
+        if (QDir(locked).mkdir(QStringLiteral("probe"))) {
+            QDir(locked).rmdir(QStringLiteral("probe"));
+            QSKIP("this user may write into a folder without write permission");
+        }
+    }
+    typed = QDir::toNativeSeparators(typed.replace(QStringLiteral("TREE"), tree.root()));
+
+    const std::unique_ptr<TQvEnv> window = WindowOn(DistinctModel());
+    const QString before = window->Edit2->text();
+    FolderDialog::setCreateAnswerForTesting(true);
+    QStringList errors;
+    FolderDialog::setErrorShownForTesting([&errors](const QString& text) { errors << text; });
+    bool leftOpen = false;
+    QString leftInBox;
     SetFolderDialogAnswerForTesting([&](FolderDialog& dialog) {
-        TypeInto(Child<QLineEdit>(dialog, "NameBox"), impossible);
-        dialog.accept();
+        TypeInto(Child<QLineEdit>(dialog, "NameBox"), typed);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        leftOpen = dialog.isVisible() && dialog.result() == QDialog::Rejected;
+        leftInBox = dialog.folderName();
+        if (leftOpen) {
+            dialog.reject();  // the user gives up
+        }
     });
-    const auto none = AnswerBoxes([&] { window->FindDir1->click(); });
+    const auto boxes = AnswerBoxes([&] { window->FindDir1->click(); });
     SetFolderDialogAnswerForTesting({});
-    QVERIFY(none.empty());
-    QCOMPARE(window->Edit2->text(), impossible + FolderSeparator());
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QVERIFY(boxes.empty());  // nor is anything raised in the window after the dialog
+    if (makeable) {
+        QVERIFY(errors.isEmpty());
+        QVERIFY(!leftOpen);
+        QVERIFY(QFileInfo(typed).isDir());
+        QCOMPARE(window->Edit2->text(), typed + FolderSeparator());
+    } else {
+        QCOMPARE(errors, QStringList({QStringLiteral("ディレクトリを作成できません.")}));
+        QVERIFY(leftOpen);
+        QCOMPARE(leftInBox, typed);
+        QVERIFY(!QFileInfo::exists(typed));
+        QCOMPARE(window->Edit2->text(), before);
+    }
+}
+
+void FolderDialogTest::uncreatableFolderShowsTheErrorBox() {
+    const Tree tree;
+    const QString typed = QDir::toNativeSeparators(tree.path(QStringLiteral("b.txt/sub")));
+    FolderDialog::setCreateAnswerForTesting(true);
+    bool leftOpen = false;
+    FolderChoice choice;
+    const auto boxes = AnswerBoxes([&] {
+        choice = Choose(tree.root(), [&](FolderDialog& dialog) {
+            TypeInto(Child<QLineEdit>(dialog, "NameBox"), typed);
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            leftOpen = dialog.isVisible() && dialog.folderName() == typed;
+            dialog.reject();
+        });
+    });
+    QVERIFY(leftOpen);
+    QVERIFY(!choice.chosen);
+    QCOMPARE(boxes.size(), std::size_t{1});
+    QCOMPARE(boxes[0].caption, ErrorCaption(QCoreApplication::applicationFilePath()));
+    QCOMPARE(boxes[0].text, QStringLiteral("ディレクトリを作成できません."));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(boxes[0].format, Qt::PlainText);
 }
 
 }  // namespace jnx

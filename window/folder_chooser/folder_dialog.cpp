@@ -13,10 +13,13 @@
 #include <QStorageInfo>
 #include <QStyle>
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "controls/cp932_text.h"
 #include "controls/text_controls.h"
+#include "error_box.h"
+#include "errors.h"
 #include "folder_chooser/folder_dialog_layout.h"
 #include "folder_chooser/folder_icons.h"
 #include "folder_chooser/folder_paths.h"
@@ -40,6 +43,11 @@ std::optional<bool>& CreateAnswer() {
 FolderDialogAnswer& DialogAnswer() {
     static FolderDialogAnswer answer;
     return answer;
+}
+
+FolderErrorShown& ErrorShown() {
+    static FolderErrorShown shown;
+    return shown;
 }
 
 QLabel* BuildLabel(QWidget* parent, DialogControl control) {
@@ -251,6 +259,31 @@ void FolderDialog::refuse(std::string_view message) {
     box.exec();
 }
 
+void FolderDialog::showError(const QString& text) {
+    if (const FolderErrorShown& shown = ErrorShown()) {
+        shown(text);
+        return;
+    }
+    ShowError(this, text);
+}
+
+bool FolderDialog::makeFolder(const QString& text) {
+    creationError_ = nullptr;
+    try {
+        if (!CreateFolders(text)) {
+            // Under a file, in a folder the user may not write to, on a file system that
+            // holds no folders: the text stays in the box to be mended or cancelled.
+            showError(ErrorText(FolderCreationError()));
+            return false;
+        }
+    } catch (const FolderCreationError&) {
+        // A text that names no folder to make (empty, or relative down to its uppermost
+        // folder): the dialog closes and ChooseFolder raises the error in the window.
+        creationError_ = std::current_exception();
+    }
+    return true;
+}
+
 void FolderDialog::accept() {
     const QString text = nameBox_->text();
     if (!IsStorableText(text)) {
@@ -265,7 +298,7 @@ void FolderDialog::accept() {
         return;
     }
     const bool exists = !text.isEmpty() && QFileInfo(QDir::current(), text).isDir();
-    if (!exists && !userAgreesToCreate()) {
+    if (!exists && (!userAgreesToCreate() || !makeFolder(text))) {
         return;
     }
     QDialog::accept();
@@ -273,6 +306,10 @@ void FolderDialog::accept() {
 
 void FolderDialog::setCreateAnswerForTesting(std::optional<bool> answer) {
     CreateAnswer() = answer;
+}
+
+void FolderDialog::setErrorShownForTesting(FolderErrorShown shown) {
+    ErrorShown() = std::move(shown);
 }
 
 void SetFolderDialogAnswerForTesting(FolderDialogAnswer answer) {
@@ -290,9 +327,10 @@ FolderChoice ChooseFolder(QWidget* parent, const QString& start) {
     if (dialog.result() != QDialog::Accepted) {
         return {false, start};
     }
-    const QString folder = dialog.folderName();
-    CreateFolders(folder);  // a folder that cannot be made is not reported
-    return {true, folder};
+    if (const std::exception_ptr error = dialog.creationError()) {
+        std::rethrow_exception(error);
+    }
+    return {true, dialog.folderName()};
 }
 
 }  // namespace jnx

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -15,6 +16,10 @@ namespace jnx {
 
 class Cp932LineEdit;
 
+// Test seam: when set, an error the folder chooser would show in the error box is handed
+// to this function instead, and no box opens.
+using FolderErrorShown = std::function<void(const QString& text)>;
+
 // What the folder chooser gives back.
 struct FolderChoice {
     bool chosen = false;
@@ -26,9 +31,11 @@ struct FolderChoice {
 // folder's files; the drive box the drives (elsewhere than on Windows the mounted file
 // systems). Browsing changes the process's current directory, which stays so after the
 // dialog has closed. A folder that does not exist is accepted only when the user agrees
-// to have it made; a text that code page 932 cannot hold (or that holds a line break) is
-// not accepted, since the settings file could not store it, nor is the name of a file:
-// a message box under the dialog's caption says why.
+// to have it made and it is then made with the folders above it (CreateFolders); when it
+// cannot be made the error box says "ディレクトリを作成できません" and the dialog stays
+// open. A text that code page 932 cannot hold (or that holds a line break) is not
+// accepted, since the settings file could not store it, nor is the name of a file: a
+// message box under the dialog's caption says why.
 class FolderDialog : public QDialog {
     Q_OBJECT
 public:
@@ -47,6 +54,12 @@ public:
     // The answer tests give in advance to the question before a new folder is accepted;
     // none asks the user.
     static void setCreateAnswerForTesting(std::optional<bool> answer);
+    static void setErrorShownForTesting(FolderErrorShown shown);
+
+    // The FolderCreationError of an accepted text that names no folder to make (empty,
+    // or relative down to its uppermost folder); ChooseFolder raises it once the dialog
+    // has closed. Null otherwise.
+    [[nodiscard]] std::exception_ptr creationError() const { return creationError_; }
 
 public slots:
     void accept() override;
@@ -67,16 +80,21 @@ private:
     [[nodiscard]] bool userAgreesToCreate();
     // Says why "OK" did not take the text; the dialog stays open.
     void refuse(std::string_view message);
+    // Makes the folder the user agreed to have made; false, after the error box, when it
+    // cannot be made.
+    [[nodiscard]] bool makeFolder(const QString& text);
+    void showError(const QString& text);
 
     QString current_;
+    std::exception_ptr creationError_;
     Cp932LineEdit* nameBox_ = nullptr;
     QListWidget* folderList_ = nullptr;
     QListWidget* fileList_ = nullptr;
     QComboBox* driveBox_ = nullptr;
 };
 
-// Runs the folder chooser modally at `start`; when a folder was chosen it is made with
-// the folders above it (CreateFolders), which may throw Error.
+// Runs the folder chooser modally at `start`. A chosen folder that did not exist has been
+// made on "OK"; a chosen text that names no folder to make throws FolderCreationError.
 FolderChoice ChooseFolder(QWidget* parent, const QString& start);
 
 // Test seam: when set, ChooseFolder shows the dialog without a modal loop and hands it

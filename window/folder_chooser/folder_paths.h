@@ -37,12 +37,12 @@ QStringList FoldersDownTo(const QString& folder);
 QString EntryName(const QString& path);
 
 // Creates a chosen folder with the folders above it that are missing, as the folder
-// chooser does after it closes: one trailing separator is dropped; a text too short to be
-// more than a root (a drive "C:" on Windows, "/" elsewhere), a folder that exists, or a
-// text that is its own folder part needs nothing; otherwise the folder part is made first
-// and, only if that worked, the folder itself. Gives false when a folder could not be
-// made, which is not reported. An empty text, which is also what the uppermost missing
-// folder of a relative text leaves, throws FolderCreationError ("ディレクトリを作成できません").
+// chooser does on "OK": one trailing separator is dropped; a text too short to be more
+// than a root (a drive "C:" on Windows, "/" elsewhere), a folder that exists, or a text
+// that is its own folder part needs nothing; otherwise the folder part is made first and,
+// only if that worked, the folder itself. Gives false when a folder could not be made.
+// An empty text, which is also what the uppermost missing folder of a relative text
+// leaves, throws FolderCreationError ("ディレクトリを作成できません") before anything is made.
 bool CreateFolders(const QString& text);
 
 }  // namespace jnx
