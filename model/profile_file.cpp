@@ -10,21 +10,21 @@
 
 namespace jnx {
 
+std::optional<Text> ProfileFile::findWritten(std::string_view section, std::string_view key) {
+    return written_ ? written_->find(section, key) : std::nullopt;
+}
+
 Text ProfileFile::read(std::string_view section, std::string_view key,
                        std::string_view defaultValue) {
-    if (written_) {
-        if (std::optional<Text> value = written_->find(section, key)) {
-            return std::move(*value);
-        }
+    if (std::optional<Text> value = findWritten(section, key)) {
+        return std::move(*value);
     }
     return readInFile(section, key, defaultValue);
 }
 
 std::optional<Text> ProfileFile::find(std::string_view section, std::string_view key) {
-    if (written_) {
-        if (std::optional<Text> value = written_->find(section, key)) {
-            return value;
-        }
+    if (std::optional<Text> value = findWritten(section, key)) {
+        return value;
     }
     return findInFile(section, key);
 }

@@ -64,6 +64,8 @@ public:
     static void setReplaceHookForTesting(ReplaceHook hook);
 
 private:
+    // The value of a key this object has written and not committed as a read gives it back.
+    std::optional<Text> findWritten(std::string_view section, std::string_view key);
     // The file's own value of a key, as the platform reads it.
     Text readInFile(std::string_view section, std::string_view key, std::string_view defaultValue);
     std::optional<Text> findInFile(std::string_view section, std::string_view key);

@@ -139,24 +139,23 @@ ProfileFile::ReplaceHook& ReplaceHook() {
     return hook;
 }
 
-std::optional<std::string> ReadForLoad(const std::string& path) {
+std::optional<std::string> ReadForLoad(const std::string& path,
+                                       std::optional<FileVersion>* version) {
     SettledFile file;
     if (ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file) == Settle::Read) {
+        if (version != nullptr) {
+            *version = file.version;
+        }
         if (!file.version.exists) {
             return std::nullopt;
         }
         return std::move(file.bytes);
     }
     // Never settled: read as it is, as the profile functions would.
-    return ReadWhole(path);
-}
-
-std::optional<FileVersion> WaitUntilSettled(const std::string& path) {
-    SettledFile file;
-    if (ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file) == Settle::Read) {
-        return file.version;
+    if (version != nullptr) {
+        *version = VersionOf(path);
     }
-    return VersionOf(path);
+    return ReadWhole(path);
 }
 
 }  // namespace platform

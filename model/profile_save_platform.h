@@ -112,12 +112,10 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
 
 // The file's bytes for a load: read once the file has settled as a save reads it, or as
 // it is when it has not settled within SaveSettleTimes().limit; none when it is missing or
-// cannot be read (provided by profile_save.cpp). Throws ReadError for a file too large to
-// be read whole.
-std::optional<std::string> ReadForLoad(const std::string& path);
-
-// Waits, as ReadForLoad does, until the file has settled or the limit has passed, and
-// gives its version then (none when the system will not tell).
-std::optional<FileVersion> WaitUntilSettled(const std::string& path);
+// cannot be read (provided by profile_save.cpp). `version`, when given, gets the version
+// read (none when the system will not tell). Throws ReadError for a file too large to be
+// read whole.
+std::optional<std::string> ReadForLoad(const std::string& path,
+                                       std::optional<FileVersion>* version = nullptr);
 
 }  // namespace jnx::platform

@@ -54,6 +54,15 @@ void PrintTo(const WriterCase& c, std::ostream* out) {
     *out << c.name;
 }
 
+// What the tool writes before it stalls: its first 4 KB, up to a line end, for the writer
+// that stalls there; nothing for the others.
+std::string_view FirstPiece(const WriterCase& c, const std::string& tool) {
+    if (c.writer != Writer::WritesFirst4KThenStalls) {
+        return {};
+    }
+    return std::string_view(tool).substr(0, tool.rfind('\n', 4095) + 1);
+}
+
 #ifdef _WIN32
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -67,26 +76,22 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 // whether every step worked.
 bool RunWriter(const WriterCase& c, const std::string& path, const std::string& tool,
                std::promise<void>& ready) {
-    bool ok = true;
-    const std::size_t cut =
-        c.writer == Writer::WritesFirst4KThenStalls ? tool.rfind('\n', 4095) + 1 : 0;
     const bool holds = c.writer == Writer::HoldsOpen;
+    const std::string_view first = FirstPiece(c, tool);
     const HANDLE file = CreateFileA(
         path.c_str(), holds ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE, FILE_SHARE_READ,
         nullptr, holds ? OPEN_EXISTING : TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ok = file != INVALID_HANDLE_VALUE;
+    bool ok = file != INVALID_HANDLE_VALUE;
     if (ok && holds) {
         std::string read(1 << 16, '\0');
         DWORD got = 0;
-        ok = ReadFile(file, read.data(), static_cast<DWORD>(read.size()), &got, nullptr) && got > 0;
+        ok = ReadFile(file, read.data(), static_cast<DWORD>(read.size()), &got, nullptr) &&
+             got > 0 && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0;
     }
-    ok = ok && WriteAll(file, std::string_view(tool).substr(0, cut));
+    ok = ok && WriteAll(file, first);
     ready.set_value();
     std::this_thread::sleep_for(c.stall);
-    if (holds) {
-        ok = ok && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0;
-    }
-    ok = ok && WriteAll(file, std::string_view(tool).substr(cut)) && SetEndOfFile(file);
+    ok = ok && WriteAll(file, std::string_view(tool).substr(first.size())) && SetEndOfFile(file);
     if (file != INVALID_HANDLE_VALUE) {
         ok = CloseHandle(file) && ok;
     }
@@ -131,37 +136,19 @@ bool WriteAll(int fd, std::string_view bytes) {
 // every step worked.
 [[noreturn]] void RunWriter(const WriterCase& c, const std::string& path, const std::string& tool,
                             int ready) {
-    bool ok = true;
+    const bool holds = c.writer == Writer::HoldsOpen;
+    const std::string_view first = FirstPiece(c, tool);
     const char signal = 'r';
-    switch (c.writer) {
-        case Writer::EmptiesThenStalls: {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            ok = fd >= 0 && ::write(ready, &signal, 1) == 1;
-            std::this_thread::sleep_for(c.stall);
-            ok = ok && WriteAll(fd, tool) && ::close(fd) == 0;
-            break;
-        }
-        case Writer::WritesFirst4KThenStalls: {
-            const std::size_t cut = tool.rfind('\n', 4095) + 1;
-            const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            ok = fd >= 0 && WriteAll(fd, std::string_view(tool).substr(0, cut)) &&
-                 ::write(ready, &signal, 1) == 1;
-            std::this_thread::sleep_for(c.stall);
-            ok = ok && WriteAll(fd, std::string_view(tool).substr(cut)) && ::close(fd) == 0;
-            break;
-        }
-        case Writer::HoldsOpen: {
-            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            std::string read(1 << 16, '\0');
-            const ssize_t got = fd >= 0 ? ::read(fd, read.data(), read.size()) : -1;
-            ok = got > 0 && ::write(ready, &signal, 1) == 1;
-            std::this_thread::sleep_for(c.stall);
-            ok = ok &&
-                 ::pwrite(fd, tool.data(), tool.size(), 0) == static_cast<ssize_t>(tool.size()) &&
-                 ::ftruncate(fd, static_cast<off_t>(tool.size())) == 0 && ::close(fd) == 0;
-            break;
-        }
+    const int fd = ::open(path.c_str(), (holds ? O_RDWR : O_WRONLY | O_TRUNC) | O_CLOEXEC);
+    bool ok = fd >= 0;
+    if (ok && holds) {
+        std::string read(1 << 16, '\0');
+        ok = ::read(fd, read.data(), read.size()) > 0 && ::lseek(fd, 0, SEEK_SET) == 0;
     }
+    ok = ok && WriteAll(fd, first) && ::write(ready, &signal, 1) == 1;
+    std::this_thread::sleep_for(c.stall);
+    ok = ok && WriteAll(fd, std::string_view(tool).substr(first.size())) &&
+         ::ftruncate(fd, static_cast<off_t>(tool.size())) == 0 && ::close(fd) == 0;
     ::_exit(ok ? 0 : 1);
 }
 
