@@ -175,16 +175,26 @@ SettleTimes& SaveSettleTimes() {
 
 std::vector<std::optional<Text>> SaveProfile(const std::string& path, const SavePlan& plan) {
     const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
-    const std::string target = platform::SaveTarget(path);
     for (;;) {
+        const std::string target = platform::SaveTarget(path);
         SettledFile file;
         if (ReadSettled(target, giveUp, file) != Settle::Read) {
+            throw WriteError(path);
+        }
+        // A link that leads nowhere is not followed to make a file there: whoever made it
+        // chose where that file would be.
+        if (target != path && !file.version.exists) {
             throw WriteError(path);
         }
         ProfileDocument document(std::move(file.bytes));
         const std::vector<ProfileWrite> writes = plan(document);
         if (writes.empty()) {
             return {};
+        }
+        // The link is asked again right before the file it leads to is replaced: one put
+        // in the file's place since is followed only as the first was.
+        if (platform::SaveTarget(path) != target) {
+            continue;
         }
         std::vector<std::optional<Text>> readBack;
         platform::FileVersion written;

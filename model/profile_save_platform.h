@@ -40,7 +40,8 @@ long& KeyWrites();
 ProfileFile::ReplaceHook& ReplaceHook();
 
 // The file a save of `path` writes: on POSIX systems the target of a symbolic link,
-// followed link by link.
+// followed link by link. Throws WriteError for a link that may not be followed (another
+// user's, in a folder others may write) and for links that lead round in a loop.
 std::string SaveTarget(const std::string& path);
 
 // The file's version now; a missing file has exists == false. None when the system will
@@ -97,13 +98,18 @@ enum class Outcome {
 // Reads the whole file into `bytes`, provided it is `expected` before and after the read.
 Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes);
 
-// Reads the whole file as it is; none when it is missing, is no regular file, or cannot be
-// read. Throws ReadError for a file too large to be read whole.
+// Reads the whole file as it is; none when it is missing. Throws ReadError when something
+// is there that cannot be read as a settings file: no regular file (a folder, a named
+// pipe, a device, links in a loop), a file the user may not read, or one too large to be
+// read whole. Nothing that could wait (a named pipe) is waited for.
 std::optional<std::string> ReadWhole(const std::string& path);
 
 // Makes the writes into a new file of the version `read` (whose bytes `document` holds)
 // and puts it in the file's place, provided the file is still that version right before
-// and, where `lease` is held, no writer is waiting for it. Gives in `readBack`, write by
+// and, where `lease` is held, no writer is waiting for it. Where the new file could not be
+// the old one in all but its bytes (its owner, group, access list or other names), or no
+// new file can be made beside it, the writes go into the file itself instead, once it is
+// sure to have room for them. Gives in `readBack`, write by
 // write, what a read of the key gives back, and in `written` the version of the file put
 // in place.
 Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocument& document,
@@ -111,10 +117,9 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
                   std::vector<std::optional<Text>>& readBack, FileVersion& written);
 
 // The file's bytes for a load: read once the file has settled as a save reads it, or as
-// it is when it has not settled within SaveSettleTimes().limit; none when it is missing or
-// cannot be read (provided by profile_save.cpp). `version`, when given, gets the version
-// read (none when the system will not tell). Throws ReadError for a file too large to be
-// read whole.
+// it is when it has not settled within SaveSettleTimes().limit; none when it is missing
+// (provided by profile_save.cpp). `version`, when given, gets the version
+// read (none when the system will not tell). Throws ReadError as ReadWhole does.
 std::optional<std::string> ReadForLoad(const std::string& path,
                                        std::optional<FileVersion>* version = nullptr);
 

@@ -1,13 +1,15 @@
 // The platform half of a save on POSIX systems: the file's versions, its reads, the lease
 // that tells whether another process is writing it, and the replacement of the file by a
-// temporary file renamed over it (or, where no temporary file can be made, the write into
+// temporary file renamed over it (or, where no new file could stand for it, the write into
 // the file itself).
 
 #include <fcntl.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): sigaction() is POSIX
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "file_identity_posix.h"
 #include "profile_document.h"
 #include "profile_file.h"
 #include "profile_save_platform.h"
@@ -30,22 +33,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a write must replace: the target of a symbolic link, followed link by link,
-// so that the link itself stays.
-fs::path ResolveLinks(fs::path path) {
+// Whether a symbolic link may be followed, as the kernel's protection for links in shared
+// folders would follow it: in a folder other users may write, a link another of them made
+// could lead the save into any file of ours, so only a link of our own or of the folder's
+// owner is followed there.
+bool MayFollow(const fs::path& link) {
+    struct stat own {};
+    struct stat folder {};
+    const fs::path parent = link.has_parent_path() ? link.parent_path() : fs::path(".");
+    if (::lstat(link.c_str(), &own) != 0 || ::stat(parent.c_str(), &folder) != 0) {
+        return false;
+    }
+    const bool othersMayWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return !othersMayWrite || own.st_uid == ::geteuid() || own.st_uid == folder.st_uid;
+}
+
+// The file a write must replace: the target of a symbolic link, followed link by link, so
+// that the link itself stays. None for a link that may not be followed, and for a chain of
+// links that never ends.
+std::optional<fs::path> ResolveLinks(fs::path path) {
     constexpr int kMaxLinks = 40;
     for (int i = 0; i < kMaxLinks; ++i) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(path, error))) {
-            break;
+            return path;
+        }
+        if (!MayFollow(path)) {
+            return std::nullopt;
         }
         const fs::path target = fs::read_symlink(path, error);
         if (error) {
-            break;
+            return std::nullopt;
         }
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
-    return path;
+    return std::nullopt;
 }
 
 // Whether the running user may write the existing file: its permission bits allow it, and
@@ -56,29 +78,45 @@ bool MayWrite(const fs::path& target, const struct stat& existing) {
            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// What a replacement through a temporary file came to.
+enum class Replaced {
+    Done,     // the new file is in place
+    Changed,  // the file is no longer the version read: read it again
+    Failed,   // it cannot be written
+    InPlace,  // no new file can be the file (see FillTemporary) or be made beside it: write
+              // into the file itself
+};
+
 // Puts the pieces in the place of `target` through a new temporary file beside it: made
-// private, given the owner and permission bits of the file (`existing`, or those of a new
-// file when it is null), written, flushed, shown to the test hook, and renamed over the
-// file if it is still the version `read` and no writer waits for `lease`. `filled` gets the
-// new file's status; `failure` says why no temporary file could be made. Whatever fails, no
-// temporary file remains.
-Outcome ReplaceThroughTemporary(const fs::path& target, const FileVersion& read,
-                                const struct stat* existing,
-                                const std::vector<std::string_view>& pieces, WriterLease& lease,
-                                CreateFailure& failure, struct stat& filled) {
-    RemoveLeftoverTemporaries(target);
+// private, given the identity of the file (`existing`, or the permission bits of a new file
+// when it is null), written, flushed, shown to the test hook, and renamed over the file if
+// it is still the version `read` and no writer waits for `lease`. `filled` gets the new
+// file's status. Whatever fails, no temporary file remains.
+Replaced ReplaceThroughTemporary(const fs::path& target, const FileVersion& read,
+                                 const struct stat* existing,
+                                 const std::vector<std::string_view>& pieces, WriterLease& lease,
+                                 struct stat& filled) {
+    CreateFailure failure = CreateFailure::None;
     std::optional<TemporaryFile> temporary = CreateTemporaryBeside(target, failure);
-    if (!temporary || !FillTemporary(*temporary, existing, pieces, &filled)) {
-        return Outcome::Failed;
+    if (!temporary) {
+        return failure == CreateFailure::FolderNotWritable ? Replaced::InPlace : Replaced::Failed;
+    }
+    switch (FillTemporary(*temporary, target, existing, pieces, &filled)) {
+        case Fill::Done:
+            break;
+        case Fill::NotTheSame:
+            return Replaced::InPlace;
+        case Fill::Failed:
+            return Replaced::Failed;
     }
     if (const auto& hook = ReplaceHook(); hook && !hook(temporary->path())) {
-        return Outcome::Failed;
+        return Replaced::Failed;
     }
     // The file read, and only that, is replaced: a write of another program's since the
     // read, or one that has begun (a writer waiting for the lease), sends the save back to
     // read it again.
     if (VersionOf(target.string()) != read || lease.writerWaiting()) {
-        return Outcome::Changed;
+        return Replaced::Changed;
     }
     // A writer may start to open the file between that look and the rename: its open has
     // found the file read and waits for the lease, and would write into that file once it
@@ -89,15 +127,15 @@ Outcome ReplaceThroughTemporary(const fs::path& target, const FileVersion& read,
         if (!second.empty()) {
             ::unlink(second.c_str());
         }
-        return Outcome::Failed;
+        return Replaced::Failed;
     }
     temporary->keep();
-    Outcome outcome = Outcome::Done;
+    Replaced outcome = Replaced::Done;
     if (!second.empty()) {
         if (lease.writerWaiting() && ::rename(second.c_str(), target.c_str()) == 0) {
             // The file read is the settings file again, and the writer writes into it; the
             // save reads it again once the writer is done.
-            outcome = Outcome::Changed;
+            outcome = Replaced::Changed;
         } else {
             ::unlink(second.c_str());
         }
@@ -156,9 +194,25 @@ ReadResult ReadOpened(int fd, const struct stat& info, std::string& bytes) {
     return ReadResult::Read;
 }
 
+// Opens the file at `path` for reading, provided it is a regular file: anything else is
+// left unopened, for opening a device may do something. Should one be put there between
+// the look and the open, O_NONBLOCK keeps a named pipe from waiting for a writer, and the
+// caller's look at what it opened refuses it. -1, with errno set, when the file is missing
+// or is no regular file (EINVAL then).
+int OpenRegular(const std::string& path) {
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(named.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
 ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenRegular(path);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
@@ -184,9 +238,58 @@ FileVersion VersionFromStat(const struct stat& info) {
     return version;
 }
 
-// Writes the whole file back into itself through one descriptor, for a folder in which no
-// temporary file can be made: no longer all or nothing, but the file is the one read.
-Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
+// Makes sure the file open as `fd` has room to grow from `size` to `newSize` bytes before
+// any of it is changed: the blocks are reserved without changing the file, or, where the
+// file system cannot reserve them, its free space is asked.
+bool MakeRoom(int fd, off_t size, off_t newSize) {
+    if (newSize <= size) {
+        return true;
+    }
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, size, newSize - size) == 0) {
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        return false;  // no room (ENOSPC), over the user's quota (EDQUOT), …
+    }
+    struct statvfs volume {};
+    if (::fstatvfs(fd, &volume) != 0) {
+        return false;
+    }
+    // A block more than the growth, for the last block the file has may be full.
+    const auto block = static_cast<unsigned long long>(volume.f_frsize);
+    const auto needed = static_cast<unsigned long long>(newSize - size) + block;
+    return static_cast<unsigned long long>(volume.f_bavail) * block >= needed;
+}
+
+// Writes `bytes` into the file open as `fd` from byte `from` on.
+bool WriteFrom(int fd, std::string_view bytes, std::size_t from) {
+    while (from < bytes.size()) {
+        const ssize_t written = ::pwrite(fd, bytes.data() + from, bytes.size() - from,
+                                         static_cast<off_t>(from));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        from += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Where two texts begin to differ: the length of their common beginning.
+std::size_t FirstDifference(std::string_view a, std::string_view b) {
+    const auto [inA, inB] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return static_cast<std::size_t>(inA - a.begin());
+}
+
+// Writes the file's new bytes into the file itself through one descriptor, where no new
+// file can take its place: in a folder the user may not write, and for a file that a new
+// one could not be in all but its bytes. Room for the new length is made first, so that a
+// full disk refuses the save with the file untouched; then only what follows the first
+// changed byte is written, flushed, and the file cut to its new length. No longer all or
+// nothing should the machine stop half-way, but the file is the one read.
+Outcome WriteInPlace(const fs::path& target, const FileVersion& read, std::string_view before,
                      const std::vector<std::string_view>& pieces, WriterLease& lease,
                      FileVersion& written) {
     // Our own open for writing would wait for our own lease.
@@ -195,18 +298,20 @@ Outcome WriteInPlace(const fs::path& target, const FileVersion& read,
     if (fd < 0) {
         return Outcome::Failed;
     }
+    std::string after;
+    for (const std::string_view piece : pieces) {
+        after += piece;
+    }
+    const auto newSize = static_cast<off_t>(after.size());
     Outcome outcome = Outcome::Failed;
     struct stat opened {};
-    off_t size = 0;
-    for (const std::string_view piece : pieces) {
-        size += static_cast<off_t>(piece.size());
-    }
     const auto& hook = ReplaceHook();
     const bool hookAgrees = !hook || hook(target.string());
     if (hookAgrees && ::fstat(fd, &opened) == 0 && VersionFromStat(opened) != read) {
         outcome = Outcome::Changed;
-    } else if (hookAgrees && S_ISREG(opened.st_mode) && WritePieces(fd, pieces) &&
-               ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 && ::fstat(fd, &opened) == 0) {
+    } else if (hookAgrees && S_ISREG(opened.st_mode) && MakeRoom(fd, opened.st_size, newSize) &&
+               WriteFrom(fd, after, FirstDifference(before, after)) &&
+               ::ftruncate(fd, newSize) == 0 && ::fsync(fd) == 0 && ::fstat(fd, &opened) == 0) {
         written = VersionFromStat(opened);
         outcome = Outcome::Done;
     }
@@ -239,7 +344,11 @@ void HandleLeaseBreaks() {
 }  // namespace
 
 std::string SaveTarget(const std::string& path) {
-    return ResolveLinks(fs::path(path)).string();
+    const std::optional<fs::path> target = ResolveLinks(fs::path(path));
+    if (!target) {
+        throw WriteError(path);
+    }
+    return target->string();
 }
 
 std::optional<FileVersion> VersionOf(const std::string& path) {
@@ -260,8 +369,7 @@ std::int64_t FileClockNow() {
 }
 
 Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::string& bytes) {
-    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenRegular(path);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? Outcome::Changed : Outcome::Failed;
     }
@@ -287,13 +395,13 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     switch (ReadWholeFile(path, bytes)) {
         case ReadResult::Read:
             return bytes;
-        case ReadResult::TooLarge:
-            throw ReadError(path);
         case ReadResult::Missing:
+            return std::nullopt;
         case ReadResult::Failed:
+        case ReadResult::TooLarge:
             break;
     }
-    return std::nullopt;
+    throw ReadError(path);
 }
 
 WriterLease::WriterLease(const std::string& path) {
@@ -301,8 +409,7 @@ WriterLease::WriterLease(const std::string& path) {
         return;
     }
     HandleLeaseBreaks();
-    // Without O_NONBLOCK a named pipe at the path would wait for a writer.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd_ = OpenRegular(path);
     if (fd_ < 0) {
         return;
     }
@@ -379,19 +486,29 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
             return Outcome::Failed;
         }
     }
-    CreateFailure failure = CreateFailure::None;
-    struct stat filled {};
-    const Outcome outcome = ReplaceThroughTemporary(target, read, read.exists ? &existing : nullptr,
-                                                    document.pieces(), lease, failure, filled);
-    if (failure == CreateFailure::FolderNotWritable && read.exists) {
-        // A file the user may write in a folder the user may not: written in place, as the
-        // profile functions would write it.
-        return WriteInPlace(target, read, document.pieces(), lease, written);
+    RemoveLeftoverTemporaries(target);
+    const std::vector<std::string_view> pieces = document.pieces();
+    // A file with other names, or one a new file of ours could not stand for, is written
+    // in place: every name sees the save, and the file keeps what makes it that file.
+    if (!read.exists || MayBeReplaced(existing)) {
+        struct stat filled {};
+        switch (ReplaceThroughTemporary(target, read, read.exists ? &existing : nullptr, pieces,
+                                        lease, filled)) {
+            case Replaced::Done:
+                written = VersionFromStat(filled);
+                return Outcome::Done;
+            case Replaced::Changed:
+                return Outcome::Changed;
+            case Replaced::Failed:
+                return Outcome::Failed;
+            case Replaced::InPlace:
+                if (!read.exists) {
+                    return Outcome::Failed;  // no file to write into
+                }
+                break;
+        }
     }
-    if (outcome == Outcome::Done) {
-        written = VersionFromStat(filled);
-    }
-    return outcome;
+    return WriteInPlace(target, read, document.original(), pieces, lease, written);
 }
 
 }  // namespace jnx::platform

@@ -17,6 +17,7 @@
 #include <random>
 #include <thread>
 
+#include "file_identity_posix.h"
 #include "temporary_name.h"
 
 namespace jnx::platform {
@@ -122,11 +123,11 @@ bool TemporaryFile::closeFd() {
 
 // Removes the temporary files that earlier saves of this program left beside `target`
 // when they ended between writing and renaming them (killed, or the machine stopped): only
-// regular files named exactly as ours for this file, only while locked by this process
-// and only when their writer has ended. A writer holds its lock until it renames or
-// removes its file, and every remover holds it while it removes, so no file of a save at
-// work is touched and no name is removed twice. Failures are ignored: this never stops a
-// save.
+// the running user's regular files named exactly as ours for this file, only while locked
+// by this process and only when their writer has ended. A writer holds its lock until it
+// renames or removes its file, and every remover holds it while it removes, so no file of a
+// save at work is touched and no name is removed twice. Failures are ignored: this never
+// stops a save.
 void RemoveLeftoverTemporaries(const fs::path& target) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const std::string prefix = TemporaryPrefix(target.filename().string());
@@ -143,9 +144,11 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
         const char* const name = entry->d_name;
         const std::optional<int> writer = TemporaryFileWriter(name, prefix);
         struct stat named {};
-        // Only regular files are opened: opening a device may do something.
+        // Only regular files are opened: opening a device may do something. Only the
+        // user's own are removed: another user's file is not ours to take away, whatever
+        // its name says.
         if (!writer || ::fstatat(folderFd, name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(named.st_mode)) {
+            !S_ISREG(named.st_mode) || named.st_uid != ::geteuid()) {
             continue;
         }
         int fd =
@@ -160,7 +163,7 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
         }
         struct stat opened {};
         struct stat current {};
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 && WriterHasEnded(*writer, opened) &&
             // The name still leads to the file locked: another remover has not taken it
             // away (and a new save given the name to its own file) in the meantime.
@@ -251,20 +254,19 @@ bool WritePieces(int fd, const std::vector<std::string_view>& pieces) {
     return WriteAll(fd, buffer);
 }
 
-// Gives a temporary file the settings file's owner (where we may: as root) and permission
-// bits, or those of a new file when there is none, and writes and flushes the bytes.
-// `filled` gets the file's status once it is written.
-bool FillTemporary(TemporaryFile& temporary, const struct stat* existing,
+Fill FillTemporary(TemporaryFile& temporary, const fs::path& target, const struct stat* existing,
                    const std::vector<std::string_view>& pieces, struct stat* filled) {
-    mode_t mode = NewFileMode();
     if (existing != nullptr) {
-        [[maybe_unused]] const int ignored =
-            ::fchown(temporary.fd(), existing->st_uid, existing->st_gid);
-        mode = existing->st_mode & 07777;
+        if (!TakeIdentity(temporary.fd(), target.string(), *existing)) {
+            return Fill::NotTheSame;
+        }
+    } else if (::fchmod(temporary.fd(), NewFileMode()) != 0) {
+        return Fill::Failed;
     }
-    return ::fchmod(temporary.fd(), mode) == 0 && WritePieces(temporary.fd(), pieces) &&
-           ::fsync(temporary.fd()) == 0 && ::fstat(temporary.fd(), filled) == 0 &&
-           temporary.closeFd();
+    return WritePieces(temporary.fd(), pieces) && ::fsync(temporary.fd()) == 0 &&
+                   ::fstat(temporary.fd(), filled) == 0 && temporary.closeFd()
+               ? Fill::Done
+               : Fill::Failed;
 }
 
 // Makes the rename of a file into `target`'s folder durable. The file is already replaced,

@@ -40,8 +40,8 @@ private:
 
 // Removes the temporary files that earlier saves of this program left beside `target`
 // when they ended between writing and renaming them (killed, or the machine stopped): only
-// regular files named exactly as ours for this file, only while locked by this process
-// and only when their writer has ended. Failures are ignored: this never stops a save.
+// regular files of the running user's named exactly as ours for this file, only while
+// locked by this process and only when their writer has ended. Failures are ignored: this never stops a save.
 void RemoveLeftoverTemporaries(const std::filesystem::path& target);
 
 // Why no temporary file could be made.
@@ -59,11 +59,18 @@ std::string LinkBeside(const std::filesystem::path& target);
 // Writes the pieces one after the other; false when a write fails.
 bool WritePieces(int fd, const std::vector<std::string_view>& pieces);
 
-// Gives a temporary file the settings file's owner (where we may: as root) and permission
-// bits, or those of a new file when there is none, and writes and flushes the bytes.
-// `filled` gets the file's status once it is written.
-bool FillTemporary(TemporaryFile& temporary, const struct stat* existing,
-                   const std::vector<std::string_view>& pieces, struct stat* filled);
+enum class Fill {
+    Done,        // written and flushed
+    NotTheSame,  // it cannot be given the settings file's owner, group or attributes
+    Failed,      // it cannot be written
+};
+
+// Gives a temporary file the identity of the settings file `target`, whose status is
+// `existing` (TakeIdentity), or the permission bits of a new file when there is none, and
+// writes and flushes the bytes. `filled` gets the file's status once it is written.
+Fill FillTemporary(TemporaryFile& temporary, const std::filesystem::path& target,
+                   const struct stat* existing, const std::vector<std::string_view>& pieces,
+                   struct stat* filled);
 
 // Makes the rename of a file into `target`'s folder durable. The file is already replaced,
 // so a failure here changes nothing the user could act on.

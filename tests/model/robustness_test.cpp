@@ -1,7 +1,7 @@
 // Bad input for the settings file layer: binary garbage, NUL bytes, huge lines, values at
 // the length limit, broken section lines, and the ways a save can fail on disk. Nothing
-// may crash or hang, a load fails only with ConversionError, and a save keeps every byte
-// it does not write.
+// may crash or hang, a load fails only with ConversionError (or ReadError for a file that
+// cannot be read at all), and a save keeps every byte it does not write.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,12 +14,14 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "errors.h"
 #include "profile_document.h"
@@ -41,6 +43,10 @@ using test::kCannotWrite;
 using test::kHyo;
 using test::kNotAnInteger;
 using test::TestModel;
+
+// What follows the path in a read error: " を読み込めません"
+const std::string kCannotRead =
+    "\x20\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 
 constexpr std::size_t kTenMegabytes = std::size_t{10} * 1024 * 1024;
 
@@ -497,9 +503,6 @@ TEST(RobustnessOnDisk, FileTooLargeToReadIsReportedAsSuch) {
     if (error) {
         GTEST_SKIP() << "no sparse file of 100 GB here: " << error.message();
     }
-    // " を読み込めません"
-    const std::string kCannotRead =
-        "\x20\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
     SettingsModel model;
     try {
         ReadIni(model, path);
@@ -513,66 +516,83 @@ TEST(RobustnessOnDisk, FileTooLargeToReadIsReportedAsSuch) {
     EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
 }
 
-TEST(RobustnessOnDisk, SettingsPathIsAFolder) {
-    test::TempDir dir;
-    const fs::path folder = dir.path() / "Jnx.ini";
-    fs::create_directory(folder);
-    test::WriteBytes(folder / "inside", "x");
-    SettingsModel read;
-    LoadsOrStopsWithConversionError(read, folder.string());
-    EXPECT_EQ(WriteErrorMessage([&] { WriteIni(TestModel(1), folder.string()); }),
-              folder.string() + kCannotWrite);
-    EXPECT_TRUE(fs::is_directory(folder));
-    EXPECT_EQ(test::ListFolder(folder), "inside\n");
-    EXPECT_EQ(test::ReadBytes(folder / "inside"), "x");
-    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
-}
-
-// A named pipe at the settings path must neither be waited on nor replaced. Opening it
-// for reading blocks until a writer comes, so the test plays the writer if the load is
-// still waiting after a while, and reports that it had to.
-TEST(RobustnessOnDiskFault, NamedPipeAtSettingsPathBlocksLoadAndSave) {
-    test::TempDir dir;
-    const std::string path = dir.file("Jnx.ini");
-    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-
-    const auto runUnblocked = [&path](auto action) {
-        std::atomic<bool> done = false;
-        std::thread worker([&] {
-            action();
-            done = true;
-        });
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        while (!done && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        const bool blocked = !done;
-        while (!done) {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                ::close(fd);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        worker.join();
-        return blocked;
+// Something at the settings path that is no settings file: the load names it as
+// unreadable, and neither it nor the save waits for anything (a named pipe would wait for
+// a writer) or changes anything there.
+TEST(RobustnessOnDisk, NoSettingsFileAtTheSettingsPath) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> make;
     };
+    const std::vector<Case> cases = {
+        {"folder",
+         [](const fs::path& at) {
+             fs::create_directory(at);
+             test::WriteBytes(at / "inside", "x");
+         }},
+        {"named pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }},
+        {"links in a loop",
+         [](const fs::path& at) {
+             fs::create_symlink("other", at);
+             fs::create_symlink(at.filename(), at.parent_path() / "other");
+         }},
+        {"device", [](const fs::path& at) { fs::create_symlink("/dev/null", at); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const fs::path at = dir.path() / "Jnx.ini";
+        c.make(at);
+        const std::string before = test::ListFolder(dir.path());
+        const std::string path = at.string();
 
-    EXPECT_FALSE(runUnblocked([&] {
-        SettingsModel read;
-        LoadsOrStopsWithConversionError(read, path);
-    })) << "ReadIni waited for a writer on the pipe";
+        // A named pipe opened for reading waits for a writer: should the load or the save
+        // still be at work after a while, the test plays the writer, and fails.
+        const auto unblocked = [&path](const std::function<void()>& action) {
+            std::atomic<bool> done = false;
+            std::thread worker([&] {
+                action();
+                done = true;
+            });
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (!done && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            const bool waited = !done;
+            while (!done) {
+                const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            worker.join();
+            return !waited;
+        };
 
-    std::string message;
-    EXPECT_FALSE(runUnblocked([&] {
-        message = WriteErrorMessage([&] { WriteIni(TestModel(1), path); });
-    })) << "WriteIni waited for a writer on the pipe";
-    EXPECT_EQ(message, path + kCannotWrite);
+        std::string readMessage;
+        EXPECT_TRUE(unblocked([&] {
+            try {
+                SettingsModel read;
+                ReadIni(read, path);
+            } catch (const ReadError& error) {
+                readMessage = error.message();
+            } catch (const std::exception& error) {
+                readMessage = error.what();
+            }
+        })) << "the load waited";
+        EXPECT_EQ(readMessage, path + kCannotRead);
 
-    struct stat info {};
-    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
+        std::string writeMessage;
+        EXPECT_TRUE(unblocked([&] {
+            writeMessage = WriteErrorMessage([&] { WriteIni(TestModel(1), path); });
+        })) << "the save waited";
+        EXPECT_EQ(writeMessage, path + kCannotWrite);
+        EXPECT_EQ(test::ListFolder(dir.path()), before);
+        if (std::error_code error; fs::is_directory(at, error)) {
+            EXPECT_EQ(test::ListFolder(at), "inside\n");
+        }
+    }
 }
 
 }  // namespace
