@@ -36,30 +36,44 @@ namespace fs = std::filesystem;
 // Whether a symbolic link may be followed, as the kernel's protection for links in shared
 // folders would follow it: in a folder other users may write, a link another of them made
 // could lead the save into any file of ours, so only a link of our own or of the folder's
-// owner is followed there.
-bool MayFollow(const fs::path& link) {
+// owner is followed there. `owner` gets the link's owner.
+bool MayFollow(const fs::path& link, uid_t& owner) {
     struct stat own {};
     struct stat folder {};
     const fs::path parent = link.has_parent_path() ? link.parent_path() : fs::path(".");
     if (::lstat(link.c_str(), &own) != 0 || ::stat(parent.c_str(), &folder) != 0) {
         return false;
     }
+    owner = own.st_uid;
     const bool othersMayWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
     return !othersMayWrite || own.st_uid == ::geteuid() || own.st_uid == folder.st_uid;
 }
 
 // The file a write must replace: the target of a symbolic link, followed link by link, so
-// that the link itself stays. None for a link that may not be followed, and for a chain of
-// links that never ends.
+// that the link itself stays. None for a link that may not be followed (MayFollow), for a
+// chain of links that never ends, and for a link of another user's that leads to a file
+// that user does not own: whoever made it could not write that file, and may not have the
+// save write it for them.
 std::optional<fs::path> ResolveLinks(fs::path path) {
     constexpr int kMaxLinks = 40;
+    std::vector<uid_t> othersLinks;
     for (int i = 0; i < kMaxLinks; ++i) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(path, error))) {
+            struct stat reached {};
+            for (const uid_t owner : othersLinks) {
+                if (::lstat(path.c_str(), &reached) == 0 && reached.st_uid != owner) {
+                    return std::nullopt;
+                }
+            }
             return path;
         }
-        if (!MayFollow(path)) {
+        uid_t owner = 0;
+        if (!MayFollow(path, owner)) {
             return std::nullopt;
+        }
+        if (owner != ::geteuid() && owner != 0) {
+            othersLinks.push_back(owner);
         }
         const fs::path target = fs::read_symlink(path, error);
         if (error) {

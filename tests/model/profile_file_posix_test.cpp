@@ -269,8 +269,9 @@ TEST(ProfileFileLeftovers, TemporaryOfASaveAtWorkIsKept) {
     ::close(toChild[1]);
 }
 
-// Only regular files named exactly as a save of this very file names its temporary files
-// go, and only when their writer has ended; every other name, file kind and file stays.
+// Only the user's own regular files named exactly as a save of this very file names its
+// temporary files go, and only when their writer has ended; every other name, file kind,
+// owner and file stays.
 TEST(ProfileFileLeftovers, OnlyTemporariesOfEndedSavesOfThisFileGo) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
@@ -295,6 +296,19 @@ TEST(ProfileFileLeftovers, OnlyTemporariesOfEndedSavesOfThisFileGo) {
     }
     for (const std::string& name : keptFiles) {
         test::WriteBytes(dir.path() / name, "x");
+    }
+    // Another user's files, named as ours and of an ended process: not ours to remove,
+    // whoever saves (root too).
+    constexpr uid_t kOtherUser = 2001;
+    for (const int number : {7, 8, 9}) {
+        const std::string name = TemporaryName(ended, number);
+        test::WriteBytes(dir.path() / name, "x");
+        if (::getuid() == 0) {
+            ASSERT_EQ(::chown((dir.path() / name).c_str(), kOtherUser, kOtherUser), 0);
+            keptFiles.insert(name);
+        } else {
+            ::unlink((dir.path() / name).c_str());
+        }
     }
     // A save made this file a moment ago and is about to lock it.
     const std::string fresh = TemporaryName(living, 6);
