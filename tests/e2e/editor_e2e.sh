@@ -427,6 +427,36 @@ missing_settings_file)
     [ ! -e "$settings" ] || fail "a settings file was written"
     ;;
 
+no_settings_file_at_path)
+    # Something that is no settings file stands at its path: a folder, or on Linux a named
+    # pipe, which must not hold up the start. The load names it as unreadable, and the
+    # window's saves stay disabled.
+    rm "$settings"
+    kinds=(folder)
+    windows || kinds+=(pipe)
+    for kind in "${kinds[@]}"; do
+        if [ "$kind" = folder ]; then mkdir "$settings"; else mkfifo "$settings"; fi
+        start_editor
+        text=$(read_error_box)
+        grep -qF "$(shown_path "$settings") を読み込めません." <<<"$text" ||
+            fail "$kind: error box said: $text"
+        wait_main_window
+        click "${SAVE_END[@]}"
+        editor_running || fail "$kind: the program ended"
+        menu x
+        wait_editor_ended
+        # The next round's click waits for the pointer to move there.
+        xdotool mousemove 0 0
+        if [ "$kind" = folder ]; then
+            [ -d "$settings" ] && [ -z "$(ls -A "$settings")" ] || fail "the folder changed"
+            rmdir "$settings"
+        else
+            [ -p "$settings" ] || fail "the pipe was replaced"
+            rm "$settings"
+        fi
+    done
+    ;;
+
 folder_removed)
     # The editor's folder disappears while it is open: "保存終了" reports the write error
     # with the file's path and the window stays open.
