@@ -22,7 +22,8 @@ namespace {
 std::optional<std::vector<std::string>> AttributeNames(int fd, const char* path) {
     std::vector<char> list;
     for (;;) {
-        const ssize_t size = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::llistxattr(path, nullptr, 0);
+        const ssize_t size =
+            fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::llistxattr(path, nullptr, 0);
         if (size < 0) {
             if (errno == ENOTSUP) {
                 return std::vector<std::string>{};

@@ -40,8 +40,9 @@ private:
 
 // Removes the temporary files that earlier saves of this program left beside `target`
 // when they ended between writing and renaming them (killed, or the machine stopped): only
-// regular files of the running user's named exactly as ours for this file, only while
-// locked by this process and only when their writer has ended. Failures are ignored: this never stops a save.
+// the running user's regular files named exactly as ours for this file, only while locked
+// by this process and only when their writer has ended. Failures are ignored: this never
+// stops a save.
 void RemoveLeftoverTemporaries(const std::filesystem::path& target);
 
 // Why no temporary file could be made.

@@ -76,8 +76,7 @@ struct stat StatusOf(const fs::path& path) {
     return info;
 }
 
-void MakeFile(const fs::path& path, std::string_view bytes, uid_t owner, gid_t group,
-              mode_t mode) {
+void MakeFile(const fs::path& path, std::string_view bytes, uid_t owner, gid_t group, mode_t mode) {
     test::WriteBytes(path, bytes);
     ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
     ASSERT_EQ(::chmod(path.c_str(), mode), 0);
@@ -94,10 +93,10 @@ void MakeLink(const fs::path& target, const fs::path& link, uid_t owner) {
     ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0);
 }
 
-#define NEEDS_ROOT()                                                \
-    if (::getuid() != 0) {                                          \
-        GTEST_SKIP() << "needs root to stand for the users";        \
-    }
+// Whether the tests may stand for other users (as root); the caller skips when not.
+bool MayStandForUsers() {
+    return ::getuid() == 0;
+}
 
 // ---------------------------------------------------------------------------------------
 // Links in shared folders.
@@ -108,7 +107,9 @@ void MakeLink(const fs::path& target, const fs::path& link, uid_t owner) {
 // a file that is there, and another user's link only to that user's own file: the tool's
 // account cannot have the save write a private file of the user's.
 TEST(FileIdentity, LinksInASharedFolderAreFollowedOnlyAsTheKernelWould) {
-    NEEDS_ROOT();
+    if (!MayStandForUsers()) {
+        GTEST_SKIP() << "needs root to stand for the users";
+    }
     struct Case {
         const char* name;
         uid_t folderOwner;
@@ -164,7 +165,9 @@ TEST(FileIdentity, LinksInASharedFolderAreFollowedOnlyAsTheKernelWould) {
 // Another user's file the editor's user may write through its group, or through the
 // permission bits for everyone: saved, and still the other user's, in any shared folder.
 TEST(FileIdentity, AnotherUsersWritableFileKeepsItsOwnerAndGroup) {
-    NEEDS_ROOT();
+    if (!MayStandForUsers()) {
+        GTEST_SKIP() << "needs root to stand for the users";
+    }
     struct Case {
         mode_t fileMode;
         gid_t group;
@@ -177,8 +180,8 @@ TEST(FileIdentity, AnotherUsersWritableFileKeepsItsOwnerAndGroup) {
         {0660, kShared, 0755},  // a folder only its owner may write
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << std::oct << "file " << c.fileMode << ", folder "
-                                          << c.folderMode);
+        SCOPED_TRACE(::testing::Message()
+                     << std::oct << "file " << c.fileMode << ", folder " << c.folderMode);
         test::TempDir dir;
         const fs::path folder = dir.path() / "shared";
         MakeFolder(folder, kTool, c.folderMode);
@@ -211,10 +214,10 @@ std::string AccessList(unsigned ownerPerms, uid_t user, unsigned userPerms, unsi
         put(id, 4);
     };
     constexpr std::uint32_t kNoId = 0xFFFFFFFF;
-    put(2, 4);                       // version
-    entry(0x01, ownerPerms, kNoId);  // the owner
-    entry(0x02, userPerms, user);    // one more user
-    entry(0x04, groupPerms, kNoId);  // the group
+    put(2, 4);                                   // version
+    entry(0x01, ownerPerms, kNoId);              // the owner
+    entry(0x02, userPerms, user);                // one more user
+    entry(0x04, groupPerms, kNoId);              // the group
     entry(0x10, userPerms | groupPerms, kNoId);  // the mask
     entry(0x20, otherPerms, kNoId);              // others
     return bytes;
@@ -233,7 +236,9 @@ std::optional<std::string> Attribute(const fs::path& path, const char* name) {
 // A private file the betting tool's account may write through an entry of its access list,
 // with an attribute of the user's: both are there after a save, by its owner or by root.
 TEST(FileIdentity, AccessListAndAttributesAreKept) {
-    NEEDS_ROOT();
+    if (!MayStandForUsers()) {
+        GTEST_SKIP() << "needs root to stand for the users";
+    }
     for (const uid_t saver : {kEditor, uid_t{0}}) {
         SCOPED_TRACE(::testing::Message() << "saved by " << saver);
         test::TempDir dir;
@@ -242,8 +247,7 @@ TEST(FileIdentity, AccessListAndAttributesAreKept) {
         const fs::path file = folder / "Jnx.ini";
         MakeFile(file, "[S]\r\nK=1\r\n", kEditor, kEditor, 0600);
         const std::string list = AccessList(6, kTool, 6, 0, 0);
-        if (::setxattr(file.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) !=
-                0 ||
+        if (::setxattr(file.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0 ||
             ::setxattr(file.c_str(), "user.tool", "kept", 4, 0) != 0) {
             GTEST_SKIP() << "no access lists or attributes here: " << std::strerror(errno);
         }
@@ -361,7 +365,9 @@ std::string FileOf8192Bytes() {
 // written in place (a folder the user may not write) or through a new file; a shorter one
 // needs no room, and is saved.
 TEST(FileIdentity, AFullDiskLeavesTheFileAsItWas) {
-    NEEDS_ROOT();
+    if (!MayStandForUsers()) {
+        GTEST_SKIP() << "needs root to stand for the users";
+    }
     struct Case {
         const char* name;
         bool inPlace;
