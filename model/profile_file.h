@@ -31,6 +31,9 @@ public:
     // Size of the buffer a read uses; at most kReadBufferSize - 1 bytes arrive.
     static constexpr std::size_t kReadBufferSize = 2048;
 
+    // A missing file reads as empty. Throws ReadError ("<path> を読み込めません") when
+    // something is at the path that cannot be read as a settings file (a folder, a named
+    // pipe, a file the user may not read, one too large to hold).
     explicit ProfileFile(std::string path);
     ~ProfileFile();  // writes nothing that was not committed; never throws
     ProfileFile(const ProfileFile&) = delete;

@@ -25,7 +25,7 @@ inline constexpr std::array<std::string_view, kFieldCount> FieldKey = {
     "Odd",  "Plus",       "Skip", "MinOdd", "Maxstep", "PN",
 };
 
-// Field indices that the file layer and the window treat specially.
+// The index of each of a group's thirteen fields, in the order of FieldKey.
 enum FieldIndex : std::size_t {
     kTypeField = 0,
     kPopularityField = 1,

@@ -36,8 +36,6 @@ public:
 
     // The page the rows show (1 … 3).
     [[nodiscard]] int currentPage() const { return currentPage_; }
-    // The page that the store of the rows makes current; between commands the current one.
-    [[nodiscard]] int requestedPage() const { return requestedPage_; }
     // The group that row 1 shows: 0, 12 or 24.
     [[nodiscard]] int pageOffset() const { return pageOffset_; }
     // The group that row index `row` (0 … 11) shows.

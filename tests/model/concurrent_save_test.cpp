@@ -104,7 +104,7 @@ TEST_F(ConcurrentSave, ResetsAreWrittenEvenOverAnUnchangedText) {
 }
 
 // A field that does not exist is refused, and no other key is taken for it.
-TEST_F(ConcurrentSave, MustWriteRefusesFieldsThatDoNotExist) {
+TEST_F(ConcurrentSave, MarkResetRefusesFieldsThatDoNotExist) {
     otherProgramWrites("Group1", "Active", "False");
     otherProgramWrites("Dir", "BetAutoRead", "E:\\");
     EXPECT_THROW(sync_.markReset(0, kFieldCount), std::out_of_range);
@@ -139,21 +139,22 @@ TEST_F(ConcurrentSave, KeptValuesLoadAsALoadWould) {
 }
 
 TEST(ConcurrentSaveBytes, WithoutAnotherWriterTheFileGetsTheSameBytes) {
-    // The same edits saved by the plain save and by the guarded one, on two copies of a file
-    // that holds every value as a save writes it (the guarded save leaves a value it does
-    // not write as it is, "true" say, where the plain one writes "False").
+    // The same edits saved by WriteIni, which writes every key, and by the editor's save,
+    // which writes only what changed, on two copies of a file that holds every value as a
+    // save writes it (the editor's save leaves a value it does not write as it is, "true"
+    // say, where WriteIni writes "False").
     test::TempDir dir;
-    const std::string plain = dir.file("plain.ini");
-    const std::string guarded = dir.file("guarded.ini");
+    const std::string everyKey = dir.file("every_key.ini");
+    const std::string changed = dir.file("changed.ini");
     SettingsModel sample;
     ReadIni(sample, test::SampleSettingsPath());
-    test::WriteBytes(plain, test::ReadBytes(test::SampleSettingsPath()));
-    WriteIni(sample, plain);
-    test::WriteBytes(guarded, test::ReadBytes(plain));
+    test::WriteBytes(everyKey, test::ReadBytes(test::SampleSettingsPath()));
+    WriteIni(sample, everyKey);
+    test::WriteBytes(changed, test::ReadBytes(everyKey));
 
     SettingsModel model;
     SettingsSync sync(model);
-    sync.load(guarded);
+    sync.load(changed);
     model.group(0).fields[kTypeField] = test::kWakuren;
     model.group(9).fields[kCourseField] = test::kKokura;
     model.group(12).fields[kStepField] = "\"quoted\"";
@@ -161,13 +162,13 @@ TEST(ConcurrentSaveBytes, WithoutAnotherWriterTheFileGetsTheSameBytes) {
     model.betAutoReadFolder = "E:\\";
     sync.markReset(20, kBalanceField);
 
-    WriteIni(static_cast<const SettingsModel&>(model), plain);
-    EXPECT_TRUE(sync.save(guarded).empty());
-    EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
+    WriteIni(static_cast<const SettingsModel&>(model), everyKey);
+    EXPECT_TRUE(sync.save(changed).empty());
+    EXPECT_EQ(test::ReadBytes(changed), test::ReadBytes(everyKey));
     // And once more, now that the bases are what was written.
-    WriteIni(static_cast<const SettingsModel&>(model), plain);
-    EXPECT_TRUE(sync.save(guarded).empty());
-    EXPECT_EQ(test::ReadBytes(guarded), test::ReadBytes(plain));
+    WriteIni(static_cast<const SettingsModel&>(model), everyKey);
+    EXPECT_TRUE(sync.save(changed).empty());
+    EXPECT_EQ(test::ReadBytes(changed), test::ReadBytes(everyKey));
 }
 
 TEST_F(ConcurrentSave, AKeyOrFileThatWentIsWrittenAgain) {
@@ -181,7 +182,7 @@ TEST_F(ConcurrentSave, AKeyOrFileThatWentIsWrittenAgain) {
     EXPECT_EQ(inFile("Group9", "Total"), model_.group(9).fields[kTotalField]);
 }
 
-TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorSnapshot) {
+TEST(ConcurrentSaveBytes, AFailedSaveChangesNeitherModelNorBases) {
     test::TempDir dir;
     const std::string path = dir.file("Jnx.ini");
     test::WriteBytes(path, test::ReadBytes(test::SampleSettingsPath()));

@@ -46,10 +46,19 @@ INSTANTIATE_TEST_SUITE_P(Texts, StrToIntAccepts,
                              Accepted{"+$10", 16}, Accepted{"-$10", -16}, Accepted{"-$FFFFFFFF", 1},
                              Accepted{"  -0x7FFFFFFF", -2147483647}));
 
-class StrToIntRejects : public ::testing::TestWithParam<std::string> {};
+// A text that is no integer.
+struct Rejected {
+    std::string text;
+};
+
+void PrintTo(const Rejected& r, std::ostream* out) {
+    *out << "'" << test::Escaped(r.text) << "'";
+}
+
+class StrToIntRejects : public ::testing::TestWithParam<Rejected> {};
 
 TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
-    const std::string& text = GetParam();
+    const std::string& text = GetParam().text;
     try {
         StrToInt(text);
         FAIL() << "accepted '" << text << "'";
@@ -59,14 +68,21 @@ TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, StrToIntRejects,
-                         ::testing::Values("", " ", "   ", "+", "-", "$", "x", "0x", "-$", "5 ",
-                                           "5x", " 1 2", "+-5", "- 5", "\t5", "1.0", "2147483648",
-                                           "-2147483649", "99999999999999999999", "$100000000",
-                                           "$FFFFFFFFF", "-$80000000", "0x1G", "00x5",
-                                           "\x82\x50",  // full-width digit one
-                                           std::string("1\0"
-                                                       "2",
-                                                       3)));
+                         ::testing::Values(Rejected{""}, Rejected{" "}, Rejected{"   "},
+                                           Rejected{"+"}, Rejected{"-"}, Rejected{"$"},
+                                           Rejected{"x"}, Rejected{"0x"}, Rejected{"-$"},
+                                           Rejected{"5 "}, Rejected{"5x"}, Rejected{" 1 2"},
+                                           Rejected{"+-5"}, Rejected{"- 5"}, Rejected{"\t5"},
+                                           Rejected{"1.0"}, Rejected{"2147483648"},
+                                           Rejected{"-2147483649"},
+                                           Rejected{"99999999999999999999"},
+                                           Rejected{"$100000000"}, Rejected{"$FFFFFFFFF"},
+                                           Rejected{"-$80000000"}, Rejected{"0x1G"},
+                                           Rejected{"00x5"},
+                                           Rejected{"\x82\x50"},  // full-width digit one
+                                           Rejected{std::string("1\0"
+                                                                "2",
+                                                                3)}));
 
 TEST(IntToStr, IsPlainDecimal) {
     EXPECT_EQ(IntToStr(0), "0");

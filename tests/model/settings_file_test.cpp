@@ -17,6 +17,7 @@
 #include "settings_path.h"
 #include "tables.h"
 
+#include "support/printing.h"
 #include "support/test_files.h"
 #include "support/test_models.h"
 
@@ -125,7 +126,8 @@ struct CourseCase {
 };
 
 void PrintTo(const CourseCase& c, std::ostream* out) {
-    *out << "Bb=" << c.inFile;
+    *out << "Bb=" << test::Escaped(c.inFile) << " loads as " << test::Escaped(c.loaded)
+         << ", saves as " << test::Escaped(c.saved);
 }
 
 class CourseNumbers : public ::testing::TestWithParam<CourseCase> {};
@@ -168,7 +170,8 @@ struct TypedCourse {
 };
 
 void PrintTo(const TypedCourse& c, std::ostream* out) {
-    *out << c.what;
+    *out << c.what << ": \"" << test::Escaped(c.typed) << "\" "
+         << (c.saved ? "saves as \"" + test::Escaped(*c.saved) + "\"" : "is refused");
 }
 
 class TypedCourses : public ::testing::TestWithParam<TypedCourse> {};
@@ -319,9 +322,9 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
 
     for (const Place& place : places) {
         for (const Break& lineBreak : breaks) {
-            for (const bool withSnapshot : {false, true}) {
+            for (const bool editorSave : {false, true}) {
                 SCOPED_TRACE(std::string(place.key) + ", " + lineBreak.name +
-                             (withSnapshot ? ", beside another program" : ""));
+                             (editorSave ? ", the editor's save" : ", WriteIni"));
                 test::SyncedModel synced;
                 synced.sync.load(path);
                 SettingsModel& model = synced.model;
@@ -329,7 +332,7 @@ TEST(WriteIni, RefusesValuesThatWouldAddLines) {
                 value = place.clean.substr(0, 1) + lineBreak.bytes + place.clean.substr(1);
                 const SettingsModel edited = model;
                 const auto save = [&](const std::string& file) {
-                    if (withSnapshot) {
+                    if (editorSave) {
                         synced.sync.save(file);
                     } else {
                         WriteIni(model, file);

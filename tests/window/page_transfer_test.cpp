@@ -22,7 +22,6 @@ using test::WindowOn;
 
 namespace {
 
-// The group names the twelve rows show.
 // "'abc' は整数ではありません" as the model's bytes.
 std::string NotAnInteger(const std::string& text) {
     return ConversionError(text).message();
