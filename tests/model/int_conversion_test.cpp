@@ -67,22 +67,19 @@ TEST_P(StrToIntRejects, NamesTheWholeTextInTheMessage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, StrToIntRejects,
-                         ::testing::Values(Rejected{""}, Rejected{" "}, Rejected{"   "},
-                                           Rejected{"+"}, Rejected{"-"}, Rejected{"$"},
-                                           Rejected{"x"}, Rejected{"0x"}, Rejected{"-$"},
-                                           Rejected{"5 "}, Rejected{"5x"}, Rejected{" 1 2"},
-                                           Rejected{"+-5"}, Rejected{"- 5"}, Rejected{"\t5"},
-                                           Rejected{"1.0"}, Rejected{"2147483648"},
-                                           Rejected{"-2147483649"},
-                                           Rejected{"99999999999999999999"},
-                                           Rejected{"$100000000"}, Rejected{"$FFFFFFFFF"},
-                                           Rejected{"-$80000000"}, Rejected{"0x1G"},
-                                           Rejected{"00x5"},
-                                           Rejected{"\x82\x50"},  // full-width digit one
-                                           Rejected{std::string("1\0"
-                                                                "2",
-                                                                3)}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StrToIntRejects,
+    ::testing::Values(Rejected{""}, Rejected{" "}, Rejected{"   "}, Rejected{"+"}, Rejected{"-"},
+                      Rejected{"$"}, Rejected{"x"}, Rejected{"0x"}, Rejected{"-$"}, Rejected{"5 "},
+                      Rejected{"5x"}, Rejected{" 1 2"}, Rejected{"+-5"}, Rejected{"- 5"},
+                      Rejected{"\t5"}, Rejected{"1.0"}, Rejected{"2147483648"},
+                      Rejected{"-2147483649"}, Rejected{"99999999999999999999"},
+                      Rejected{"$100000000"}, Rejected{"$FFFFFFFFF"}, Rejected{"-$80000000"},
+                      Rejected{"0x1G"}, Rejected{"00x5"},
+                      Rejected{"\x82\x50"},  // full-width digit one
+                      Rejected{std::string("1\0"
+                                           "2",
+                                           3)}));
 
 TEST(IntToStr, IsPlainDecimal) {
     EXPECT_EQ(IntToStr(0), "0");
