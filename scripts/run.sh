@@ -5,6 +5,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 ensure_packages "${PACKAGES[@]}"
 configure
+# The program; its target brings what its installation takes (the icons), so that
+# "cmake --install" works after this script.
 cmake --build "$BUILD_DIR" --target JnxEnv -j "$JOBS"
 
 settings="$BUILD_DIR/app/Jnx.ini"
