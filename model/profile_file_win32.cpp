@@ -1,15 +1,21 @@
 // The profile file on Windows: the system's own profile functions read and write the file
 // in the ANSI code page (932 on a Japanese system). A save does not write into the file
-// itself: it copies the file into a new file beside it, writes the keys into the copy and
-// puts the copy in the file's place in one step, so that a save that fails or is killed
-// part way leaves the file as it was.
+// itself: it copies the file into a new file beside it, gives the copy the file's owner and
+// access list, writes the keys into the copy and puts the copy in the file's place in one
+// step, so that a save that fails or is killed part way leaves the file as it was. Where
+// the copy could not be the same file to everyone (a file with more than one name, an owner
+// or access list the copy cannot be given), or no copy can be made beside it, the keys go
+// into the file itself, once it is sure of room for them.
 
 #include <windows.h>
+
+#include <aclapi.h>
 
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -130,15 +136,44 @@ public:
         return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr;
     }
     [[nodiscard]] HANDLE get() const { return handle_; }
+    // Closes the handle held, if any, and holds `handle` instead.
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE) {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+        handle_ = handle;
+    }
 
 private:
     HANDLE handle_;
 };
 
-// Opens a file to remove it, without following a link; a folder does not open.
-HANDLE OpenForRemoval(const std::wstring& path, DWORD share) {
-    return CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, share,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// Memory the security functions hand out; given back with LocalFree.
+class LocalMemory {
+public:
+    LocalMemory() = default;
+    ~LocalMemory() {
+        if (memory_ != nullptr) {
+            LocalFree(memory_);
+        }
+    }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+    LocalMemory(LocalMemory&&) = delete;
+    LocalMemory& operator=(LocalMemory&&) = delete;
+
+    [[nodiscard]] PSECURITY_DESCRIPTOR get() const { return memory_; }
+    PSECURITY_DESCRIPTOR* out() { return &memory_; }
+
+private:
+    PSECURITY_DESCRIPTOR memory_ = nullptr;
+};
+
+// Opens a file to remove it, without following a link; a folder does not open. `access`
+// asks for more than removal needs.
+HANDLE OpenForRemoval(const std::wstring& path, DWORD share, DWORD access = 0) {
+    return CreateFileW(path.c_str(), access | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                       share, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 bool IsRegularFile(HANDLE file, DWORD& attributes) {
@@ -171,6 +206,51 @@ bool RemoveOpenedFile(HANDLE file, DWORD attributes) {
                                       sizeof disposition) != 0;
 }
 
+// Whether `sid` is this process's user, or the owner its token gives the files it makes (an
+// elevated administrator's files belong to the Administrators group).
+bool IsThisUser(PSID sid) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    const Handle held(token);
+    for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+        DWORD size = 0;
+        GetTokenInformation(token, kind, nullptr, 0, &size);
+        std::vector<BYTE> buffer(size);
+        if (size == 0 || !GetTokenInformation(token, kind, buffer.data(), size, &size)) {
+            continue;
+        }
+        const PSID user = kind == TokenUser
+                              ? reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid
+                              : reinterpret_cast<const TOKEN_OWNER*>(buffer.data())->Owner;
+        if (EqualSid(user, sid)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the volume of an opened file keeps owners and access lists (FAT keeps none).
+bool KeepsSecurity(HANDLE file) {
+    DWORD flags = 0;
+    return !GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+// Whether an opened file (open with READ_CONTROL) could have been made by this user: it
+// belongs to this user, or its volume keeps no owners.
+bool MadeByThisUser(HANDLE file) {
+    if (!KeepsSecurity(file)) {
+        return true;
+    }
+    PSID owner = nullptr;
+    LocalMemory descriptor;
+    return GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                           nullptr, nullptr, descriptor.out()) == ERROR_SUCCESS &&
+           owner != nullptr && IsThisUser(owner);
+}
+
 // Whether the process that wrote a copy has ended: no process has its id, or the one that
 // has it has exited. One that may not be opened (another user's) lives.
 bool WriterHasEnded(DWORD pid) {
@@ -185,9 +265,10 @@ bool WriterHasEnded(DWORD pid) {
 
 // Removes the copies that earlier saves of the file left in `folder` when they ended between
 // copying and replacing (killed, or the machine stopped): only regular files named exactly
-// as ours for this file, only when their writer's process has ended, and only when no one
-// has them open. A copy is written only by the process its name gives, so no save at work
-// loses its copy (a process whose id was taken over keeps its leftovers until the id is
+// as ours for this file, only those this user could have made (another user's file is left
+// alone whatever its name says), only when their writer's process has ended, and only when
+// no one has them open. A copy is written only by the process its name gives, so no save at
+// work loses its copy (a process whose id was taken over keeps its leftovers until the id is
 // free again). Failures are ignored: this never stops a save.
 void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) {
     const std::optional<std::wstring> wideFolder = Wide(folder);
@@ -211,9 +292,9 @@ void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) 
         }
         // Opened alone, so that the checks and the removal are about one file that no one
         // else is using.
-        const Handle file(OpenForRemoval(*wideFolder + found.cFileName, 0));
+        const Handle file(OpenForRemoval(*wideFolder + found.cFileName, 0, READ_CONTROL));
         DWORD attributes = 0;
-        if (file.valid() && IsRegularFile(file.get(), attributes) &&
+        if (file.valid() && IsRegularFile(file.get(), attributes) && MadeByThisUser(file.get()) &&
             WriterHasEnded(static_cast<DWORD>(*writer))) {
             RemoveOpenedFile(file.get(), attributes);
         }
@@ -226,6 +307,15 @@ void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) 
 unsigned NextCopyNumber() {
     static std::atomic<unsigned> next{0};
     return next++;
+}
+
+// Removes a copy of the settings file, if it is there. Never throws.
+void RemoveCopyFile(const std::wstring& copy) noexcept {
+    const Handle file(OpenForRemoval(copy, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    DWORD attributes = 0;
+    if (file.valid() && IsRegularFile(file.get(), attributes)) {
+        RemoveOpenedFile(file.get(), attributes);
+    }
 }
 
 // A copy of the settings file made beside it under a name of its own, its attributes (read
@@ -255,6 +345,10 @@ std::optional<std::string> CreateCopy(const std::string& folder, std::string_vie
             error = GetLastError();
         }
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            // A copy that failed part way (the disk full) may have been made all the same,
+            // empty or cut short: a name of this process's own, which no one else makes.
+            RemoveCopyFile(*wideCopy);
+            SetLastError(error);
             return std::nullopt;
         }
     }
@@ -324,12 +418,7 @@ void DiscardCopy(std::string& copy, std::wstring& wideCopy) noexcept {
     }
     // Nothing of the copy may stay in the profile cache, to be written back later.
     Flush(copy);
-    const Handle file(
-        OpenForRemoval(wideCopy, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-    DWORD attributes = 0;
-    if (file.valid() && IsRegularFile(file.get(), attributes)) {
-        RemoveOpenedFile(file.get(), attributes);
-    }
+    RemoveCopyFile(wideCopy);
     copy.clear();
     wideCopy.clear();
 }
@@ -350,6 +439,7 @@ struct PendingCopy {
         path.clear();
         wide.clear();
     }
+    void discard() { DiscardCopy(path, wide); }
 };
 
 }  // namespace
@@ -424,42 +514,288 @@ Outcome MayWrite(const std::wstring& path) {
     return GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::Changed : Outcome::Failed;
 }
 
-// Writes the keys into the file through the profile functions, and gives in `readBack`,
-// write by write, what they read back for each key: they may read a value otherwise than
-// it was written. False when a write fails.
-bool WriteAndReadBack(const std::string& file, const std::vector<ProfileWrite>& writes,
-                      std::vector<std::optional<Text>>& readBack) {
-    for (const ProfileWrite& write : writes) {
-        if (!WriteKey(file, write.section, write.key, write.value)) {
-            return false;
+// Writes the keys into the file through the profile functions; false when they fail. The
+// room `room` holds for the file is let go and the first write made again when that write
+// fails: a profile function that shares no writing with the handle that holds the room
+// cannot open the file, and nothing of it has changed yet.
+bool WriteKeys(const std::string& file, const std::vector<ProfileWrite>& writes,
+               Handle* room = nullptr) {
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const ProfileWrite& write = writes[i];
+        if (WriteKey(file, write.section, write.key, write.value)) {
+            continue;
         }
+        if (i == 0 && room != nullptr && room->valid()) {
+            room->reset();
+            if (WriteKey(file, write.section, write.key, write.value)) {
+                continue;
+            }
+        }
+        return false;
     }
+    return true;
+}
+
+// Gives in `readBack`, write by write, what the profile functions read back for each key
+// written: they may read a value otherwise than it was written.
+void ReadBack(const std::string& file, const std::vector<ProfileWrite>& writes,
+              std::vector<std::optional<Text>>& readBack) {
+    readBack.clear();
     for (const ProfileWrite& write : writes) {
         readBack.push_back(FindKey(file, write.section, write.key));
     }
     Flush(file);
-    return true;
 }
 
-// Writes into the file itself, as the profile functions do, for a folder in which no copy
-// can be made: no longer all or nothing.
-Outcome WriteInPlace(const std::string& path, const std::wstring& widePath, const FileVersion& read,
+// Makes sure the file can grow to `length` bytes before the profile functions write into it,
+// changing none of its bytes: the volume is asked for the room, which `room` then holds for
+// the file until it is let go, or, where the volume takes no room ahead (Wine's), the free
+// room of the disk must hold the growth. A file written anew (as Wine's profile functions
+// write it, emptied first) gives its room back before it takes the new, so room it already
+// has counts. Done when there is room, Failed when there is not or it cannot be told,
+// Changed while another program holds the file without sharing its writes.
+//
+// Wine's profile functions, short of room, write what fits and report success: the file,
+// or the copy that takes its place, would be left cut short.
+Outcome MakeRoom(const std::wstring& path, const std::string& folder, std::uint64_t length,
+                 Handle& room) {
+    room.reset(OpenShared(path, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES));
+    if (!room.valid()) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Outcome::Changed : Outcome::Failed;
+    }
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(room.get(), FileStandardInfo, &standard, sizeof standard) ||
+        standard.EndOfFile.QuadPart < 0 || standard.AllocationSize.QuadPart < 0) {
+        return Outcome::Failed;
+    }
+    const auto size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    const auto allocated = static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
+    if (length <= size || length <= allocated) {
+        room.reset();  // no growth, or into room the file has
+        return Outcome::Done;
+    }
+    if (length > static_cast<std::uint64_t>(INT64_MAX)) {
+        return Outcome::Failed;
+    }
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
+    if (SetFileInformationByHandle(room.get(), FileAllocationInfo, &allocation,
+                                   sizeof allocation)) {
+        return Outcome::Done;
+    }
+    // Refused for want of room (a quota refuses so too, as ERROR_DISK_QUOTA_EXCEEDED, and
+    // the free room counted below is what the quota leaves), or not done at all.
+    const DWORD error = GetLastError();
+    room.reset();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
+        return Outcome::Failed;
+    }
+    const std::optional<std::wstring> wideFolder = Wide(folder);
+    ULARGE_INTEGER available{};  // to this user, quotas counted
+    if (!wideFolder || !GetDiskFreeSpaceExW(wideFolder->c_str(), &available, nullptr, nullptr)) {
+        return Outcome::Failed;
+    }
+    return available.QuadPart >= length - allocated ? Outcome::Done : Outcome::Failed;
+}
+
+// The file's length once the writes are in, as the project's reader writes them into
+// `document`: the profile functions write the same lines.
+std::uint64_t LengthAfter(ProfileDocument& document, const std::vector<ProfileWrite>& writes) {
+    for (const ProfileWrite& write : writes) {
+        document.write(write.section, write.key, write.value);
+    }
+    std::uint64_t length = 0;
+    for (const std::string_view piece : document.pieces()) {
+        length += piece.size();
+    }
+    return length;
+}
+
+// Writes into the file itself, as the profile functions do, where a copy cannot take its
+// place: no longer all or nothing. A file that cannot have room for its new length is not
+// touched.
+Outcome WriteInPlace(const std::string& path, const std::wstring& widePath,
+                     const std::string& folder, const FileVersion& read, std::uint64_t length,
                      const std::vector<ProfileWrite>& writes,
                      std::vector<std::optional<Text>>& readBack, FileVersion& written) {
     if (VersionOf(path) != read) {
         return Outcome::Changed;
     }
+    Handle room(INVALID_HANDLE_VALUE);
+    if (const Outcome made = MakeRoom(widePath, folder, length, room); made != Outcome::Done) {
+        return made;
+    }
     if (const auto& hook = ReplaceHook(); hook && !hook(path)) {
         return Outcome::Failed;
     }
-    if (!WriteAndReadBack(path, writes, readBack)) {
+    if (!WriteKeys(path, writes, &room)) {
         return Outcome::Failed;
     }
+    Flush(path);
+    room.reset();
+    ReadBack(path, writes, readBack);
     if (!FlushToDisk(widePath)) {
         return Outcome::Failed;
     }
     written = VersionOf(path).value_or(FileVersion{});
     return Outcome::Done;
+}
+
+// The owner and the access list of a file, as the system gives them.
+struct Security {
+    LocalMemory descriptor;  // where `owner` and `accessList` are
+    PSID owner = nullptr;    // none where the volume keeps no owners
+    PACL accessList = nullptr;
+    bool listPresent = false;  // with accessList none, a null list: it lets everyone in
+    bool isProtected = false;  // the list takes nothing from the folder
+};
+
+// Reads the owner and access list of a file opened with READ_CONTROL.
+bool ReadSecurity(HANDLE file, Security& security) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &security.owner,
+                        nullptr, &security.accessList, nullptr,
+                        security.descriptor.out()) != ERROR_SUCCESS ||
+        !GetSecurityDescriptorControl(security.descriptor.get(), &control, &revision)) {
+        return false;
+    }
+    security.listPresent = (control & SE_DACL_PRESENT) != 0;
+    security.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
+// Whether an access list holds entries of its own, not passed on from the folder.
+bool HasOwnEntries(PACL list) {
+    ACL_SIZE_INFORMATION size{};
+    if (!GetAclInformation(list, &size, sizeof size, AclSizeInformation)) {
+        return true;  // cannot tell: kept as it is
+    }
+    for (DWORD i = 0; i < size.AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry) ||
+            (static_cast<const ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether two access lists are the same, entry for entry, both taking from their folder
+// or neither.
+bool SameList(const Security& one, const Security& other) {
+    if (one.listPresent != other.listPresent || one.isProtected != other.isProtected) {
+        return false;
+    }
+    if (one.accessList == nullptr || other.accessList == nullptr) {
+        return one.accessList == other.accessList;
+    }
+    if (one.accessList->AceCount != other.accessList->AceCount) {
+        return false;
+    }
+    for (DWORD i = 0; i < one.accessList->AceCount; ++i) {
+        void* mine = nullptr;
+        void* theirs = nullptr;
+        if (!GetAce(one.accessList, i, &mine) || !GetAce(other.accessList, i, &theirs)) {
+            return false;
+        }
+        const WORD size = static_cast<const ACE_HEADER*>(mine)->AceSize;
+        if (static_cast<const ACE_HEADER*>(theirs)->AceSize != size ||
+            std::memcmp(mine, theirs, size) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What a copy of the file must be given to take its place as the same file to everyone
+// but a reader of its bytes: the file's owner and, where the file has one of its own, its
+// access list. A copy belongs to the user who made it, and its access list is what its
+// folder passes on to new files.
+struct FileIdentity {
+    bool known = false;  // false where the volume keeps no owners or access lists
+    Security security;
+    bool ownAccessList = false;  // protected, or holding entries of its own
+};
+
+// Whether a copy put in the file's place by a rename can be the same file to everyone; if
+// so, `identity` gets what the copy must be given of it. Not so for a file with more than
+// one name (the other names would keep the old file), for one this user may not take away
+// from its folder (the rename would fail every time), and for one whose owner and access
+// list cannot be read.
+bool CopyCanStandIn(const std::wstring& path, FileIdentity& identity) {
+    const Handle file(OpenShared(path, FILE_READ_ATTRIBUTES | READ_CONTROL));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info) ||
+        info.nNumberOfLinks > 1) {
+        return false;
+    }
+    {
+        const Handle removable(OpenShared(path, DELETE));
+        if (!removable.valid() && GetLastError() == ERROR_ACCESS_DENIED) {
+            return false;
+        }
+    }
+    if (!KeepsSecurity(file.get())) {
+        return true;
+    }
+    Security& security = identity.security;
+    if (!ReadSecurity(file.get(), security)) {
+        return false;
+    }
+    identity.known = true;
+    identity.ownAccessList =
+        security.listPresent && (security.isProtected || security.accessList == nullptr ||
+                                 HasOwnEntries(security.accessList));
+    return true;
+}
+
+// Gives the copy the file's owner and its own access list where the copy has others. False
+// when the system refuses either, or says it has given them and the copy does not have them
+// (Wine makes both up from the Unix owner and permissions, and a list set on a file only
+// changes those).
+bool GiveIdentity(const FileIdentity& identity, const std::wstring& copy) {
+    if (!identity.known) {
+        return true;
+    }
+    const Security& file = identity.security;
+    Security current;
+    {
+        const Handle look(OpenShared(copy, READ_CONTROL));
+        if (!look.valid() || !ReadSecurity(look.get(), current)) {
+            return false;
+        }
+    }
+    const bool newOwner =
+        file.owner != nullptr && (current.owner == nullptr || !EqualSid(current.owner, file.owner));
+    const bool newList = identity.ownAccessList && !SameList(current, file);
+    if (!newOwner && !newList) {
+        return true;
+    }
+    // Opened once for both, while the copy is still this user's: neither change takes away
+    // the right to make the other.
+    const Handle change(
+        OpenShared(copy, READ_CONTROL | (newOwner ? WRITE_OWNER : 0) | (newList ? WRITE_DAC : 0)));
+    if (!change.valid()) {
+        return false;
+    }
+    if (newOwner && SetSecurityInfo(change.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                    file.owner, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const SECURITY_INFORMATION list =
+        DACL_SECURITY_INFORMATION | (file.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    if (newList && SetSecurityInfo(change.get(), SE_FILE_OBJECT, list, nullptr, nullptr,
+                                   file.accessList, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    Security given;
+    return ReadSecurity(change.get(), given) &&
+           (file.owner == nullptr ||
+            (given.owner != nullptr && EqualSid(given.owner, file.owner))) &&
+           (!identity.ownAccessList || SameList(given, file));
 }
 
 }  // namespace
@@ -510,12 +846,31 @@ Outcome ReadVersion(const std::string& path, const FileVersion& expected, std::s
     return Outcome::Done;
 }
 
+// A path that converts to no name names no file. Anything else that is there and cannot be
+// read as a file is an error, not an empty settings file: a folder (which opens as access
+// denied), a file this user may not read, and one another program keeps to itself (a load
+// gets here only once it has waited for that program as long as it waits).
 std::optional<std::string> ReadWhole(const std::string& path) {
     const Handle file(OpenShared(path, GENERIC_READ));
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
-        return std::nullopt;
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_INVALID_NAME) {
+            return std::nullopt;
+        }
+        throw ReadError(path);
     }
-    return ReadHandle(file.get());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        throw ReadError(path);
+    }
+    std::optional<std::string> bytes = ReadHandle(file.get());
+    if (!bytes) {
+        throw ReadError(path);
+    }
+    return bytes;
 }
 
 // Windows has no lease, but it tells whether anyone has the file open for writing: an open
@@ -563,19 +918,26 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     if (!widePath) {
         return Outcome::Failed;
     }
+    const std::size_t nameStart = FileNameStart(path);
+    const std::string folder = nameStart == 0 ? std::string(".\\") : path.substr(0, nameStart);
+    const std::string fileName = path.substr(nameStart);
+    const std::uint64_t length = LengthAfter(document, writes);
+    const auto writeInPlace = [&] {
+        return WriteInPlace(path, *widePath, folder, read, length, writes, readBack, written);
+    };
+    FileIdentity identity;
     if (read.exists) {
         if (const Outcome may = MayWrite(*widePath); may != Outcome::Done) {
             return may;
         }
+        if (!CopyCanStandIn(*widePath, identity)) {
+            return writeInPlace();
+        }
     }
-    const std::size_t nameStart = FileNameStart(path);
-    const std::string folder = nameStart == 0 ? std::string(".\\") : path.substr(0, nameStart);
-    const std::string fileName = path.substr(nameStart);
     std::optional<std::string> made = CreateCopy(folder, fileName, *widePath);
     if (!made) {
-        return GetLastError() == ERROR_ACCESS_DENIED && read.exists
-                   ? WriteInPlace(path, *widePath, read, writes, readBack, written)
-                   : Outcome::Failed;
+        return GetLastError() == ERROR_ACCESS_DENIED && read.exists ? writeInPlace()
+                                                                    : Outcome::Failed;
     }
     PendingCopy copy;
     copy.path = std::move(*made);
@@ -597,9 +959,24 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
             return Outcome::Changed;
         }
     }
-    if (!WriteAndReadBack(copy.path, writes, readBack)) {
-        return Outcome::Failed;
+    // Given before the writes: this user may read, write and remove the file, and so the
+    // copy under the file's owner and access list.
+    if (read.exists && !GiveIdentity(identity, copy.wide)) {
+        copy.discard();
+        return writeInPlace();
     }
+    {
+        Handle room(INVALID_HANDLE_VALUE);
+        if (const Outcome roomMade = MakeRoom(copy.wide, folder, length, room);
+            roomMade != Outcome::Done) {
+            return roomMade;
+        }
+        if (!WriteKeys(copy.path, writes, &room)) {
+            return Outcome::Failed;
+        }
+        Flush(copy.path);
+    }
+    ReadBack(copy.path, writes, readBack);
     RemoveLeftoverCopies(folder, fileName);
     const auto& hook = ReplaceHook();
     if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
