@@ -149,9 +149,8 @@ long ProfileKeyWritesForTesting();
 // ProfileDocument reads it as the profile functions do), and that must never wait: none
 // when it is missing or cannot be read, or when another program has it open for writing
 // now (`writing` then says so, where the system tells: read it again in a moment). The
-// file is opened sharing reading, writing and deleting, so that another program writing or
-// removing it is never held up by this read; one renaming a new file over it fails while
-// any reader has it open (on Windows as on Wine), so it is open only for the one read.
+// file is opened sharing reading, writing and deleting, and only for the one read, so that
+// another program writing, removing or replacing it is never held up by this read.
 std::optional<std::string> ReadProfileBytes(const std::string& path, bool* writing = nullptr);
 
 }  // namespace jnx

@@ -364,7 +364,7 @@ bool FlushToDisk(const std::wstring& path) {
 }
 
 // Opened to be looked at and read, never holding up another program's write or removal of
-// the file. A rename over the file fails while it is open all the same: hold it briefly.
+// the file; held only for the one look or read (see the rename in PutWrites).
 HANDLE OpenShared(const std::wstring& path, DWORD access) {
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -875,8 +875,7 @@ std::optional<std::string> ReadWhole(const std::string& path) {
 
 // Windows has no lease, but it tells whether anyone has the file open for writing: an open
 // that does not share writing is refused then. The look is held for no longer than it
-// takes, so that the tool's own opens are not refused; a rename over the file fails while
-// another program has it open, which sends a save back to read the file again.
+// takes, so that the tool's own opens are not refused.
 WriterLease::WriterLease(const std::string& path) {
     if (!SaveSettleTimes().askWriters) {
         return;
@@ -991,8 +990,10 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     }
     if (!MoveFileExW(copy.wide.c_str(), widePath->c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        // Held open by another program (a reader too, whatever it shares): it lets go in a
-        // moment.
+        // A rename over a file fails while any program has it open, whatever it shares (a
+        // reader too, on Windows as on Wine): that program lets go in a moment, and the
+        // save reads the file again. Every open of ours is held for one look or read only,
+        // so that no save, of ours or of the tool's, waits for the editor.
         const DWORD error = GetLastError();
         return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Outcome::Changed
                                                                                 : Outcome::Failed;

@@ -79,10 +79,10 @@ void EditSample(const std::string& path, test::SyncedModel& edited) {
     model.betAutoReadFolder = "E:\\";
 }
 
-// Both saves: the plain one, and the one that keeps other programs' changes, which reads
-// the file before it writes.
-void Save(test::SyncedModel& edited, const std::string& path, bool withSnapshot) {
-    if (withSnapshot) {
+// Both saves: WriteIni, which writes every key, and the editor's, which writes what changed
+// and keeps other programs' changes.
+void Save(test::SyncedModel& edited, const std::string& path, bool editorSave) {
+    if (editorSave) {
         edited.sync.save(path);
     } else {
         WriteIni(edited.model, path);
@@ -103,8 +103,8 @@ public:
 };
 
 TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
-    for (const bool withSnapshot : {false, true}) {
-        SCOPED_TRACE(withSnapshot ? "beside another program" : "plain save");
+    for (const bool editorSave : {false, true}) {
+        SCOPED_TRACE(editorSave ? "the editor's save" : "WriteIni");
         test::TempDir dir;
         const std::string path = dir.file("Jnx.ini");
         test::SyncedModel edited;
@@ -119,7 +119,7 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
                 return false;
             });
             try {
-                Save(edited, path, withSnapshot);
+                Save(edited, path, editorSave);
                 ADD_FAILURE() << "saved";
             } catch (const WriteError& error) {
                 EXPECT_EQ(error.path(), path);
@@ -133,7 +133,7 @@ TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
             dir.file(std::string(kCopyPrefix) + std::to_string(GetCurrentProcessId()) + "-");
         EXPECT_TRUE(copy.starts_with(expectedStart)) << copy;
 
-        ASSERT_NO_THROW(Save(edited, path, withSnapshot));
+        ASSERT_NO_THROW(Save(edited, path, editorSave));
         EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
         SettingsModel loaded;
         ReadIni(loaded, path);
@@ -241,9 +241,9 @@ public:
 // was, only when the reader keeps it open past the save's limit.
 TEST(WindowsSave, AReaderOfTheFileHoldsTheReplacementBackOnlyWhileItHasItOpen) {
     constexpr std::chrono::milliseconds kLimit(1000);
-    for (const bool withSnapshot : {false, true}) {
+    for (const bool editorSave : {false, true}) {
         for (const bool letsGo : {true, false}) {
-            SCOPED_TRACE(std::string(withSnapshot ? "beside another program" : "plain save") +
+            SCOPED_TRACE(std::string(editorSave ? "the editor's save" : "WriteIni") +
                          (letsGo ? ", the reader lets go" : ", the reader keeps the file open"));
             test::TempDir dir;
             const std::string path = dir.file("Jnx.ini");
@@ -272,9 +272,9 @@ TEST(WindowsSave, AReaderOfTheFileHoldsTheReplacementBackOnlyWhileItHasItOpen) {
                     return true;
                 });
                 if (letsGo) {
-                    EXPECT_NO_THROW(Save(edited, path, withSnapshot));
+                    EXPECT_NO_THROW(Save(edited, path, editorSave));
                 } else {
-                    EXPECT_THROW(Save(edited, path, withSnapshot), WriteError);
+                    EXPECT_THROW(Save(edited, path, editorSave), WriteError);
                 }
             }
             if (lookEnds.joinable()) {
@@ -305,8 +305,8 @@ TEST(WindowsSave, ReadOnlyFileIsLeftAsItWas) {
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     const DWORD before = Attributes(path);
 
-    for (const bool withSnapshot : {false, true}) {
-        EXPECT_THROW(Save(edited, path, withSnapshot), WriteError) << withSnapshot;
+    for (const bool editorSave : {false, true}) {
+        EXPECT_THROW(Save(edited, path, editorSave), WriteError) << editorSave;
     }
     EXPECT_EQ(Attributes(path), before);
     EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
@@ -528,8 +528,8 @@ private:
 // A file with a second name is written where it is, so that both names see the save; once
 // the second name is gone, saves go through a copy again.
 TEST(WindowsSaveIdentity, AFileWithTwoNamesIsWrittenInPlaceForBoth) {
-    for (const bool withSnapshot : {false, true}) {
-        SCOPED_TRACE(withSnapshot ? "beside another program" : "plain save");
+    for (const bool editorSave : {false, true}) {
+        SCOPED_TRACE(editorSave ? "the editor's save" : "WriteIni");
         test::TempDir dir;
         const std::string path = dir.file("Jnx.ini");
         const std::string other = dir.file("Linked.ini");
@@ -540,7 +540,7 @@ TEST(WindowsSaveIdentity, AFileWithTwoNamesIsWrittenInPlaceForBoth) {
 
         {
             const ReplacementWatch watch;
-            Save(edited, path, withSnapshot);
+            Save(edited, path, editorSave);
             // A new key makes the file longer: it grows where it is.
             ProfileFile profile(path);
             profile.write("Added", "Key", std::string(300, 'x'));
@@ -558,7 +558,7 @@ TEST(WindowsSaveIdentity, AFileWithTwoNamesIsWrittenInPlaceForBoth) {
         ASSERT_TRUE(DeleteFileA(other.c_str()));
         edited.model.group(5).fields[kMinOddField] = "5.5";
         const ReplacementWatch watch;
-        Save(edited, path, withSnapshot);
+        Save(edited, path, editorSave);
         ASSERT_EQ(watch.written().size(), 1U);
         EXPECT_NE(watch.written()[0], path);
         EXPECT_EQ(ProfileFile(path).read("Group5", "MinOdd", " "), "5.5");
