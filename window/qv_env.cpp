@@ -265,7 +265,8 @@ void TQvEnv::FormCreate() {
     const std::string path = settingsPath_();
     sync_.load(path);
     setSettingsEnabled(true);
-    fileWatch_->watch(QFile::decodeName(QByteArray::fromStdString(path)));
+    fileWatch_->watch(
+        [this] { return QFile::decodeName(QByteArray::fromStdString(settingsPath_())); });
     pages_->start();
 }
 

@@ -38,6 +38,16 @@ namespace {
 constexpr int kShowsWithin = 3000;
 constexpr int kQuiet = static_cast<int>(FileWatch::kQuiet.count());
 
+// How the betting tool's folder comes back: made again with a new file (the tool
+// reinstalled), renamed back (its file changed meanwhile), or a backup renamed into its
+// place.
+enum class Return { MadeAgain, RenamedBack, BackupInItsPlace };
+
+// The settings file in a folder, as the tests' windows look it up.
+std::string FileIn(const QString& folder) {
+    return QFile::encodeName(folder + QStringLiteral("/Jnx.ini")).toStdString();
+}
+
 // An editor on the sample, loaded, shown and active, as the user sees it.
 std::unique_ptr<Editor> OpenEditor() {
     auto editor = std::make_unique<Editor>(Sample());
@@ -73,6 +83,13 @@ private slots:
     // The betting tool reinstalled: its folder removed and made again, with a new file.
     void aRemovedAndRecreatedFolderIsFollowedAgain_data();
     void aRemovedAndRecreatedFolderIsFollowedAgain();
+    // Its folder gone and back after a while, or another in its place: the window shows the
+    // file as it comes back, and the tool's writes after that.
+    void aFolderThatGoesAndComesBackIsFollowedAgain_data();
+    void aFolderThatGoesAndComesBackIsFollowedAgain();
+    // The program's folder renamed with the program in it: the file is looked up beside the
+    // program, in the folder under its new name, and followed there.
+    void aFileLookedUpInARenamedFolderIsFollowedThere();
 };
 
 void LiveViewTest::rowsFollowAnotherProgramsWrites() {
@@ -310,6 +327,114 @@ void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain() {
     QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
                               kShowsWithin);
     // Written in place, not replaced, as well.
+    std::string bytes = test::ReadBytes(path);
+    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
+    test::WriteBytes(path, bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
+                              kShowsWithin);
+}
+
+void LiveViewTest::aFolderThatGoesAndComesBackIsFollowedAgain_data() {
+    QTest::addColumn<Return>("how");
+    QTest::addColumn<int>("away");  // ms between the folder going and coming back
+    for (const int away : {0, 200, 1000, 2000}) {
+        QTest::addRow("removed, made again after %d ms", away) << Return::MadeAgain << away;
+    }
+    // Long enough for the window to have seen the folder go.
+    for (const int away : {0, 500}) {
+        QTest::addRow("renamed away, back after %d ms", away) << Return::RenamedBack << away;
+    }
+    for (const int away : {0, 500}) {
+        QTest::addRow("renamed away, a backup in its place after %d ms", away)
+            << Return::BackupInItsPlace << away;
+    }
+}
+
+void LiveViewTest::aFolderThatGoesAndComesBackIsFollowedAgain() {
+    QFETCH(Return, how);
+    QFETCH(int, away);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("tool"));
+    const QString aside = dir.filePath(QStringLiteral("tool.old"));
+    const QString backup = dir.filePath(QStringLiteral("backup"));
+    const std::string path = FileIn(folder);
+    QVERIFY(QDir().mkpath(folder));
+    test::WriteBytes(path, Sample());
+    // What the file holds when it comes back, unlike what the window loaded.
+    ProfileDocument returning(Sample());
+    returning.write("Group3", "Total", "555");
+    if (how == Return::BackupInItsPlace) {
+        QVERIFY(QDir().mkpath(backup));
+        test::WriteBytes(FileIn(backup), returning.bytes());
+    }
+    TQvEnv window([&path] { return path; });
+    window.FormCreate();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    const bool gone =
+        how == Return::MadeAgain ? QDir(folder).removeRecursively() : QDir().rename(folder, aside);
+    if (!gone) {
+#ifdef _WIN32
+        QSKIP("Windows keeps a folder a program watches");
+#else
+        QFAIL("the folder could not be removed or renamed");
+#endif
+    }
+    switch (how) {
+        case Return::MadeAgain:
+            QTest::qWait(away);
+            QVERIFY(QDir().mkpath(folder));
+            test::WriteBytes(path, returning.bytes());
+            break;
+        case Return::RenamedBack:
+            test::WriteBytes(FileIn(aside), returning.bytes());
+            QTest::qWait(away);
+            QVERIFY(QDir().rename(aside, folder));
+            break;
+        case Return::BackupInItsPlace:
+            QTest::qWait(away);
+            QVERIFY(QDir().rename(backup, folder));
+            break;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("555"),
+                              kShowsWithin);
+    OtherProgramWrites(path, "Group3", "Total", "777");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
+                              kShowsWithin);
+    // Written in place, not replaced, as well.
+    std::string bytes = test::ReadBytes(path);
+    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
+    test::WriteBytes(path, bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
+                              kShowsWithin);
+}
+
+void LiveViewTest::aFileLookedUpInARenamedFolderIsFollowedThere() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("tool"));
+    const QString renamed = dir.filePath(QStringLiteral("tool 2"));
+    QVERIFY(QDir().mkpath(folder));
+    std::string path = FileIn(folder);
+    test::WriteBytes(path, Sample());
+    TQvEnv window([&path] { return path; });
+    window.FormCreate();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    if (!QDir().rename(folder, renamed)) {
+#ifdef _WIN32
+        QSKIP("Windows keeps a folder a program watches");
+#else
+        QFAIL("the folder could not be renamed");
+#endif
+    }
+    // Looked up beside the program, the file is in the folder under its new name now.
+    path = FileIn(renamed);
+    QTest::qWait(2 * kQuiet);  // the window sees the rename before the tool writes
+    OtherProgramWrites(path, "Group3", "Total", "777");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
+                              kShowsWithin);
     std::string bytes = test::ReadBytes(path);
     bytes.replace(bytes.find("Total=777"), 9, "Total=778");
     test::WriteBytes(path, bytes);
