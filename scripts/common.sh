@@ -13,8 +13,9 @@ PACKAGES=(g++ cmake ninja-build make libgtest-dev libbenchmark-dev qt6-base-dev
     fonts-ipafont-gothic)
 
 # What it takes to show the window on a virtual screen and drive it: the end-to-end tests
-# read the error box through the clipboard.
-X_PACKAGES=(xvfb xauth xdotool xclip x11-utils)
+# read the error box through the clipboard, and read the window as a screen reader does,
+# over AT-SPI on a session bus of their own.
+X_PACKAGES=(xvfb xauth xdotool xclip x11-utils dbus at-spi2-core python3-pyatspi)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

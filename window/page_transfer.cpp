@@ -31,7 +31,9 @@ const FieldBinding& BindingOf(const ModelPlace& place) {
 }  // namespace
 
 PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
-    : model_(model), controls_(controls) {}
+    : model_(model), controls_(controls) {
+    NamePageButtons(controls_.buttons, currentPage_);
+}
 
 void PageTransfer::fill(std::size_t row, const FieldBinding& binding,
                         std::exception_ptr& firstError) {
@@ -107,10 +109,12 @@ void PageTransfer::fillPlace(const ModelPlace& place, std::exception_ptr& firstE
 
 void PageTransfer::UpDatePage(FillErrors errors) {
     pageOffset_ = (currentPage_ - 1) * kRowsPerPage;
+    NamePageButtons(controls_.buttons, currentPage_);
     std::exception_ptr firstError;
     for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
         const std::size_t g = groupOfRow(r);
         (*controls_.rows)[r].label()->setText(DecodeCp932(GroupName.at(g)));
+        NameRow((*controls_.rows)[r], g);
         for (const FieldBinding& binding : kFieldBindings) {
             fill(r, binding, firstError);
         }

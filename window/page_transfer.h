@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "accessible_names.h"
 #include "controls/text_controls.h"
 #include "field_bindings.h"
 #include "row_controls.h"
@@ -25,6 +26,8 @@ struct PageControls {
     Cp932LineEdit* Edit2 = nullptr;
     Cp932LineEdit* Edit3 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
+    // Named and described for the page shown.
+    PageButtons buttons;
 };
 
 // Maps the twelve rows onto one page of twelve groups and moves values between the rows

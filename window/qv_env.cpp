@@ -85,7 +85,9 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
     buildBottomArea(client);
     buildMenu();
     setTabOrder();
-    pages_ = std::make_unique<PageTransfer>(model_, PageControls{&rows_, Edit2, Edit3, CheckBox1});
+    const PageButtons buttons{{page1, page2, page3}, TotalZero, Button1};
+    pages_ = std::make_unique<PageTransfer>(model_,
+                                            PageControls{&rows_, Edit2, Edit3, CheckBox1, buttons});
     bindCommands();
 
     fileWatch_ = new FileWatch(this);
@@ -172,6 +174,7 @@ void TQvEnv::buildBottomArea(QWidget* client) {
         buttons[i] = BuildButton(client, folder.buttonName, layout::kFolderButtonCaption,
                                  {layout::kFolderButtonX, folder.y, layout::kFolderButtonWidth,
                                   layout::kFolderRowHeight});
+        NameFolder(edits[i], buttons[i], folder.labelCaption);
     }
     Label1 = labels[0];
     Label2 = labels[1];

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "accessible_names.h"
 #include "controls/cp932_text.h"
 #include "field_bindings.h"
 #include "look/colour_names.h"
@@ -119,6 +120,7 @@ RowControls::RowControls(QWidget* parent, int row) : panel_(new QFrame(parent)) 
     palette.setColor(QPalette::Disabled, QPalette::WindowText,
                      palette.color(QPalette::Active, QPalette::WindowText));
     name->setPalette(palette);
+    NameRow(*this, static_cast<std::size_t>(row - 1));
 }
 
 }  // namespace jnx

@@ -11,6 +11,7 @@
 #include <limits>
 #include <utility>
 
+#include "controls/combo_accessible.h"
 #include "controls/cp932_text.h"
 
 namespace jnx {
@@ -131,6 +132,7 @@ QCompleter* LentCompleter() {
 
 Cp932ComboBox::Cp932ComboBox(const std::vector<std::string_view>& items, QWidget* parent)
     : QComboBox(parent), edit_(new Cp932LineEdit(this)) {
+    UseComboAccessible();
     // Giving the box its edit field makes it editable; setEditable() first would build a
     // drop-down list and an edit field only to throw them away, which costs the window's
     // start a tenth of its time.
