@@ -277,18 +277,8 @@ bool MakeRoom(int fd, off_t size, off_t newSize) {
 
 // Writes `bytes` into the file open as `fd` from byte `from` on.
 bool WriteFrom(int fd, std::string_view bytes, std::size_t from) {
-    while (from < bytes.size()) {
-        const ssize_t written =
-            ::pwrite(fd, bytes.data() + from, bytes.size() - from, static_cast<off_t>(from));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        from += static_cast<std::size_t>(written);
-    }
-    return true;
+    return from >= bytes.size() || (::lseek(fd, static_cast<off_t>(from), SEEK_SET) >= 0 &&
+                                    WritePieces(fd, {bytes.substr(from)}));
 }
 
 // Where two texts begin to differ: the length of their common beginning.

@@ -59,6 +59,19 @@ std::unique_ptr<Editor> OpenEditor() {
     return editor;
 }
 
+// The tool writes [Group3] Total twice, first replacing the file, then in place: the window
+// shows each write.
+void ExpectToolWritesShown(TQvEnv& window, const std::string& path) {
+    OtherProgramWrites(path, "Group3", "Total", "777");
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
+                              kShowsWithin);
+    std::string bytes = test::ReadBytes(path);
+    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
+    test::WriteBytes(path, bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
+                              kShowsWithin);
+}
+
 }  // namespace
 
 class LiveViewTest : public QObject {
@@ -261,15 +274,7 @@ void LiveViewTest::aDeletedAndRecreatedFileIsFollowedAgain() {
     QCOMPARE(window.row(4).text(Column::Total)->text(), QStringLiteral("3500"));
 
     test::WriteBytes(editor->path, Sample());
-    OtherProgramWrites(editor->path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
-                              kShowsWithin);
-    // And written in place, not replaced, as well.
-    std::string bytes = test::ReadBytes(editor->path);
-    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
-    test::WriteBytes(editor->path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
-                              kShowsWithin);
+    ExpectToolWritesShown(window, editor->path);
 }
 
 void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain_data() {
@@ -323,15 +328,7 @@ void LiveViewTest::aRemovedAndRecreatedFolderIsFollowedAgain() {
         QTest::qWait(3 * kQuiet);
     }
     test::WriteBytes(path, Sample());
-    OtherProgramWrites(path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
-                              kShowsWithin);
-    // Written in place, not replaced, as well.
-    std::string bytes = test::ReadBytes(path);
-    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
-    test::WriteBytes(path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
-                              kShowsWithin);
+    ExpectToolWritesShown(window, path);
 }
 
 void LiveViewTest::aFolderThatGoesAndComesBackIsFollowedAgain_data() {
@@ -399,15 +396,7 @@ void LiveViewTest::aFolderThatGoesAndComesBackIsFollowedAgain() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("555"),
                               kShowsWithin);
-    OtherProgramWrites(path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
-                              kShowsWithin);
-    // Written in place, not replaced, as well.
-    std::string bytes = test::ReadBytes(path);
-    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
-    test::WriteBytes(path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
-                              kShowsWithin);
+    ExpectToolWritesShown(window, path);
 }
 
 void LiveViewTest::aFileLookedUpInARenamedFolderIsFollowedThere() {
@@ -432,14 +421,7 @@ void LiveViewTest::aFileLookedUpInARenamedFolderIsFollowedThere() {
     // Looked up beside the program, the file is in the folder under its new name now.
     path = FileIn(renamed);
     QTest::qWait(2 * kQuiet);  // the window sees the rename before the tool writes
-    OtherProgramWrites(path, "Group3", "Total", "777");
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("777"),
-                              kShowsWithin);
-    std::string bytes = test::ReadBytes(path);
-    bytes.replace(bytes.find("Total=777"), 9, "Total=778");
-    test::WriteBytes(path, bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(window.row(4).text(Column::Total)->text(), QStringLiteral("778"),
-                              kShowsWithin);
+    ExpectToolWritesShown(window, path);
 }
 
 }  // namespace jnx
