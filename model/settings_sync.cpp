@@ -75,12 +75,15 @@ RefreshResult SettingsSync::refresh(const std::string& path, const BusyTest& bus
 }
 
 void SettingsSync::markReset(std::size_t group, std::size_t field) {
+    markEdited({ModelPlace::Kind::Field, group, field});
+}
+
+void SettingsSync::markEdited(const ModelPlace& place) {
     const std::vector<SettingsKey>& keys = SettingsKeys();
-    const auto found = std::find_if(keys.begin(), keys.end(), [&](const SettingsKey& key) {
-        return key.place == ModelPlace{ModelPlace::Kind::Field, group, field};
-    });
+    const auto found = std::find_if(keys.begin(), keys.end(),
+                                    [&](const SettingsKey& key) { return key.place == place; });
     if (found == keys.end()) {
-        throw std::out_of_range("SettingsSync::markReset: no such field");
+        throw std::out_of_range("SettingsSync: no key at that place");
     }
     if (loaded()) {
         marked_[static_cast<std::size_t>(found - keys.begin())] = true;

@@ -27,9 +27,11 @@ struct RefreshResult {
 // save set it; a refresh that finds the tool changed the key moves it to the file's new
 // value, whether the model takes that value too (the user has not changed the key) or
 // keeps the user's. The user has changed a key when the value a save would write differs
-// from what its base loads as (SavesAlike: a spin's position counts, not its text). The
-// window reports what the user did by storing the rows into the model and by marking the
-// resets; it never decides what a save writes.
+// from what its base loads as (SavesAlike: a spin's position counts, not its text), or
+// when the user typed or chose its value or reset it since the last load or save, even
+// back to the value it had. The window reports what the user did by storing the rows into
+// the model and by marking the keys the user edited and the resets; it never decides what
+// a save writes.
 class SettingsSync {
 public:
     // Whether the control that shows a key is in the user's hands (focused, its list
@@ -64,6 +66,12 @@ public:
     // index out of range.
     void markReset(std::size_t group, std::size_t field);
 
+    // Makes the key the user's until the next load or save: the user typed or chose its
+    // value, even one equal to the file's. A refresh no longer takes the tool's value of it,
+    // and the next save writes it whatever the file holds by then. Throws std::out_of_range
+    // for a place no key has. Does nothing before a load.
+    void markEdited(const ModelPlace& place);
+
     // Writes exactly the keys the user has changed, the keys marked by the resets and the
     // keys the file lacks, into the file as it is once it has settled (SaveProfile); every
     // other key keeps the file's bytes, and the model takes its value where the tool
@@ -88,7 +96,7 @@ private:
 
     SettingsModel& model_;
     std::vector<Base> bases_;   // by key, in table order; empty until a load completes
-    std::vector<bool> marked_;  // by key: written by the next save whatever it holds
+    std::vector<bool> marked_;  // by key: edited or reset, written by the next save
 };
 
 }  // namespace jnx

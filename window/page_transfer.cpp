@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <exception>
+#include <utility>
 
 #include "controls/cp932_text.h"
 #include "errors.h"
@@ -28,11 +29,60 @@ const FieldBinding& BindingOf(const ModelPlace& place) {
     return place.kind == ModelPlace::Kind::Active ? kActiveBinding : BindingOfField(place.field);
 }
 
+// The key of a group's value a binding shows.
+ModelPlace PlaceOf(std::size_t group, const FieldBinding& binding) {
+    if (!binding.field) {
+        return {ModelPlace::Kind::Active, group, 0};
+    }
+    return {ModelPlace::Kind::Field, group, *binding.field};
+}
+
 }  // namespace
 
-PageTransfer::PageTransfer(SettingsModel& model, PageControls controls)
-    : model_(model), controls_(controls) {
+PageTransfer::PageTransfer(SettingsModel& model, PageControls controls, EditedHandler edited)
+    : model_(model), controls_(controls), edited_(std::move(edited)) {
     NamePageButtons(controls_.buttons, currentPage_);
+    watchEdits();
+}
+
+void PageTransfer::watchEdits() {
+    // Only signals that the user's own input emits: a fill never reports an edit.
+    for (std::size_t r = 0; r < controls_.rows->size(); ++r) {
+        const RowControls& row = (*controls_.rows)[r];
+        for (const FieldBinding& binding : kFieldBindings) {
+            const auto report = [this, r, &binding] { edited_(PlaceOf(groupOfRow(r), binding)); };
+            switch (binding.kind) {
+                case ControlKind::Check:
+                    QObject::connect(row.check(), &QAbstractButton::clicked, row.check(), report);
+                    break;
+                case ControlKind::Text: {
+                    Cp932LineEdit* text = row.text(binding.column);
+                    QObject::connect(text, &QLineEdit::textEdited, text, report);
+                    break;
+                }
+                case ControlKind::List: {
+                    Cp932ComboBox* list = row.list(binding.column);
+                    QObject::connect(list, &QComboBox::activated, list, report);
+                    QObject::connect(list->lineEdit(), &QLineEdit::textEdited, list, report);
+                    break;
+                }
+                case ControlKind::Spin: {
+                    UpDown* spin = row.spin(binding.column);
+                    QObject::connect(spin, &UpDown::edited, spin, report);
+                    break;
+                }
+            }
+        }
+    }
+    const auto reportOf = [this](ModelPlace::Kind kind) {
+        return [this, kind] { edited_({kind, 0, 0}); };
+    };
+    QObject::connect(controls_.Edit2, &QLineEdit::textEdited, controls_.Edit2,
+                     reportOf(ModelPlace::Kind::BetAutoRead));
+    QObject::connect(controls_.Edit3, &QLineEdit::textEdited, controls_.Edit3,
+                     reportOf(ModelPlace::Kind::PatData));
+    QObject::connect(controls_.CheckBox1, &QAbstractButton::clicked, controls_.CheckBox1,
+                     reportOf(ModelPlace::Kind::Pause));
 }
 
 void PageTransfer::fill(std::size_t row, const FieldBinding& binding,

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,7 +36,11 @@ struct PageControls {
 // "O" … "Z"; row r shows group pageOffset + r − 1. It alone changes the page state.
 class PageTransfer {
 public:
-    PageTransfer(SettingsModel& model, PageControls controls);
+    // Told of each key whose control the user typed into, chose a value in or clicked,
+    // whatever the control then shows (a value typed back to the file's too).
+    using EditedHandler = std::function<void(const ModelPlace&)>;
+
+    PageTransfer(SettingsModel& model, PageControls controls, EditedHandler edited);
 
     // The page the rows show (1 … 3).
     [[nodiscard]] int currentPage() const { return currentPage_; }
@@ -73,6 +78,10 @@ public:
     void showTaken(const std::vector<ModelPlace>& places);
 
 private:
+    // Tells `edited_` of every edit the user makes in a row or a box, as the key of the
+    // group the row shows at the time.
+    void watchEdits();
+
     // Rows to model, for the current page, texts exactly as the controls hold them; then
     // the requested page becomes current. A spin whose fill failed stores its group's own
     // text until the user gives it a number (UpDown::hasPosition).
@@ -91,6 +100,7 @@ private:
 
     SettingsModel& model_;
     PageControls controls_;
+    EditedHandler edited_;
     int currentPage_ = 1;
     int requestedPage_ = 1;
     int pageOffset_ = 0;

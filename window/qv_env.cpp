@@ -86,8 +86,9 @@ TQvEnv::TQvEnv(SettingsPath settingsPath, QWidget* parent)
     buildMenu();
     setTabOrder();
     const PageButtons buttons{{page1, page2, page3}, TotalZero, Button1};
-    pages_ = std::make_unique<PageTransfer>(model_,
-                                            PageControls{&rows_, Edit2, Edit3, CheckBox1, buttons});
+    pages_ = std::make_unique<PageTransfer>(
+        model_, PageControls{&rows_, Edit2, Edit3, CheckBox1, buttons},
+        [this](const ModelPlace& place) { sync_.markEdited(place); });
     bindCommands();
 
     fileWatch_ = new FileWatch(this);
@@ -341,7 +342,7 @@ void TQvEnv::Exit1Click() {
     close();
 }
 
-void TQvEnv::chooseFolder(const Text& folder, Cp932LineEdit* box) {
+void TQvEnv::chooseFolder(const Text& folder, Cp932LineEdit* box, ModelPlace::Kind place) {
     const FolderChoice choice = ChooseFolder(this, DecodeCp932(folder));
     if (!choice.chosen) {
         return;
@@ -351,14 +352,16 @@ void TQvEnv::chooseFolder(const Text& folder, Cp932LineEdit* box) {
         shown += FolderSeparator();
     }
     box->setText(shown);
+    // The user's choice, though it may name the folder the file holds.
+    sync_.markEdited({place, 0, 0});
 }
 
 void TQvEnv::FindDir1Click() {
-    chooseFolder(model_.betAutoReadFolder, Edit2);
+    chooseFolder(model_.betAutoReadFolder, Edit2, ModelPlace::Kind::BetAutoRead);
 }
 
 void TQvEnv::FindDir2Click() {
-    chooseFolder(model_.patFolder, Edit3);
+    chooseFolder(model_.patFolder, Edit3, ModelPlace::Kind::PatData);
 }
 
 }  // namespace jnx

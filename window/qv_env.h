@@ -122,7 +122,7 @@ private:
     // Stores the page shown and writes what the user changed into the file; the rows show
     // the values the file kept.
     void save();
-    void chooseFolder(const Text& folder, Cp932LineEdit* box);
+    void chooseFolder(const Text& folder, Cp932LineEdit* box, ModelPlace::Kind place);
 
     SettingsPath settingsPath_;
     std::vector<QWidget*> tabOrder_;  // the controls that take the focus, in tab order

@@ -2,10 +2,13 @@
 // alone shows the tool's values, what the user is editing or has edited stays the user's.
 
 #include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +32,7 @@ using test::Editor;
 using test::InFile;
 using test::OtherProgramWrites;
 using test::Sample;
+using test::ShownText;
 using test::TypeInto;
 
 namespace {
@@ -85,6 +89,10 @@ private slots:
     // A focused box is never touched and takes the file's value once left; a box the user
     // has edited keeps the user's text through refreshes and the save.
     void whatTheUserIsEditingOrEditedStaysTheUsers();
+    // A value the user changed and then typed or chose back, in a box still focused, is
+    // the user's: the tool's later write of the key is neither shown nor kept by the save.
+    void aValueTypedBackIsTheUsers_data();
+    void aValueTypedBackIsTheUsers();
     void anOpenListIsNotChanged();
     void aBurstOfWritesIsReadAFewTimes();
     // A value that does not convert shows as text, raises no box and is saved back as it is.
@@ -184,6 +192,98 @@ void LiveViewTest::whatTheUserIsEditingOrEditedStaysTheUsers() {
     QCOMPARE(InFile(editor->path, "Group1", "Skip"), std::string("6"));
     QCOMPARE(window.row(2).text(Column::Bet)->text(), QStringLiteral("150"));
     QCOMPARE(window.row(4).text(Column::Step)->text(), QStringLiteral("9"));
+}
+
+namespace {
+
+// A control of the editor's window that shows one key, and how the user sets it.
+struct TypedBackCase {
+    const char* section;
+    const char* key;
+    QWidget* (*control)(TQvEnv& window);
+    const char* toolValue;  // what the tool writes while the user's value is shown
+};
+
+const std::array<TypedBackCase, 6> kTypedBackCases = {{
+    {"Group3", "Plus", [](TQvEnv& w) -> QWidget* { return w.row(4).text(Column::Plus); }, "700"},
+    {"Group3", "Popularity", [](TQvEnv& w) -> QWidget* { return w.row(4).edit(Column::Nk); },
+     "5"},
+    {"Group3", "Bb", [](TQvEnv& w) -> QWidget* { return w.row(4).list(Column::Bb); }, "7"},
+    {"Group3", "Active", [](TQvEnv& w) -> QWidget* { return w.row(4).check(); }, "False"},
+    {"Dir", "BetAutoRead", [](TQvEnv& w) -> QWidget* { return w.Edit2; }, "D:\\Tool\\"},
+    {"Options", "OKStep", [](TQvEnv& w) -> QWidget* { return w.CheckBox1; }, "True"},
+}};
+
+// Makes the focused control show `shown` as the user does: types it into an edit box,
+// steps a list to it with the arrow keys, presses Space on a check box.
+void UserSets(QWidget* control, const QString& shown) {
+    if (auto* check = qobject_cast<QCheckBox*>(control)) {
+        if (ShownText(check) != shown) {
+            QTest::keyClick(check, Qt::Key_Space);
+        }
+    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+        const int wanted = list->findText(shown);
+        QVERIFY(wanted >= 0);
+        while (list->currentIndex() != wanted) {
+            QTest::keyClick(list, list->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+        }
+    } else {
+        TypeInto(control, shown);
+    }
+    QCOMPARE(ShownText(control), shown);
+}
+
+// Another value the control can show: the other state of a check box, the next item of a
+// list, a number or text of another length in an edit box.
+QString AnotherValue(QWidget* control) {
+    if (auto* check = qobject_cast<QCheckBox*>(control)) {
+        return check->isChecked() ? QStringLiteral("unchecked") : QStringLiteral("checked");
+    }
+    if (auto* list = qobject_cast<QComboBox*>(control)) {
+        return list->itemText((list->currentIndex() + 1) % list->count());
+    }
+    return ShownText(control) == QStringLiteral("2") ? QStringLiteral("3") : QStringLiteral("2");
+}
+
+}  // namespace
+
+void LiveViewTest::aValueTypedBackIsTheUsers_data() {
+    QTest::addColumn<int>("index");
+    for (std::size_t i = 0; i < kTypedBackCases.size(); ++i) {
+        const TypedBackCase& row = kTypedBackCases[i];
+        QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(row.section, row.key)))
+            << static_cast<int>(i);
+    }
+}
+
+void LiveViewTest::aValueTypedBackIsTheUsers() {
+    QFETCH(int, index);
+    const TypedBackCase& row = kTypedBackCases.at(static_cast<std::size_t>(index));
+    const auto editor = OpenEditor();
+    TQvEnv& window = *editor->window;
+    const std::string inFile = InFile(editor->path, row.section, row.key);
+    QWidget* control = row.control(window);
+    const QString loaded = ShownText(control);
+
+    // Changed and left, then set back and kept focused.
+    control->setFocus();
+    UserSets(control, AnotherValue(control));
+    window.row(1).text(Column::Race)->setFocus();
+    control->setFocus();
+    UserSets(control, loaded);
+
+    OtherProgramWrites(editor->path, row.section, row.key, row.toolValue);
+    OtherProgramWrites(editor->path, "Group1", "Skip", "5");  // left alone: follows
+    QTRY_COMPARE_WITH_TIMEOUT(window.row(2).text(Column::Skip)->text(), QStringLiteral("5"),
+                              kShowsWithin);
+    QCOMPARE(ShownText(control), loaded);
+    QVERIFY(control->hasFocus());
+
+    const std::vector<test::ShownBox> boxes = AnswerBoxes([&] { window.Save1->trigger(); });
+    QVERIFY(boxes.empty());
+    QCOMPARE(InFile(editor->path, row.section, row.key), inFile);
+    QCOMPARE(ShownText(control), loaded);
+    QCOMPARE(InFile(editor->path, "Group1", "Skip"), std::string("5"));
 }
 
 void LiveViewTest::anOpenListIsNotChanged() {

@@ -97,6 +97,7 @@ UpDown::UpDown(QLineEdit* buddy, qint16 minimum, qint16 maximum, qint16 start, Q
             position_ = clamped(typed.value);
             typedSinceShown_ = true;
         }
+        emit edited();
     });
     // The box shows a typed number as a set position shows ("1000" as "1,000").
     connect(buddy_, &QLineEdit::editingFinished, this, [this] {
@@ -133,6 +134,7 @@ void UpDown::showText(const QString& text) {
 
 void UpDown::stepBy(int steps) {
     setPosition(static_cast<qint64>(position()) + steps);
+    emit edited();
 }
 
 bool UpDown::eventFilter(QObject* watched, QEvent* event) {

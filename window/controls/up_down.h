@@ -38,9 +38,14 @@ public:
     void setPosition(qint64 value);
     // Shows the text unchanged, whatever it holds.
     void showText(const QString& text);
+    // Steps the position as the buttons and the arrow keys do; counts as the user's edit.
     void stepBy(int steps);
 
     [[nodiscard]] QLineEdit* buddy() const { return buddy_; }
+
+signals:
+    // The user typed into the edit box or stepped the position, whatever it then shows.
+    void edited();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
