@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -295,6 +296,54 @@ TEST_F(ConcurrentSave, ResetValuesAreNotRefreshed) {
     EXPECT_TRUE(refresh().taken.empty());
     EXPECT_EQ(save(), 0U);
     EXPECT_EQ(inFile("Group3", "Total"), "0");
+}
+
+// A key the user edited back to the value it had: one of each kind of place.
+struct EditedBack {
+    ModelPlace place;
+    const char* section;
+    const char* key;
+    const char* toolValue;
+};
+
+void PrintTo(const EditedBack& edited, std::ostream* out) {
+    *out << "[" << edited.section << "] " << edited.key;
+}
+
+class ConcurrentSaveEditedBack : public ConcurrentSave,
+                                 public ::testing::WithParamInterface<EditedBack> {};
+
+// The tool's write of a key the user typed back is neither taken by a refresh nor kept by
+// the save; once saved, the key is the tool's to change again.
+TEST_P(ConcurrentSaveEditedBack, IsTheUsersUntilSaved) {
+    const EditedBack& edited = GetParam();
+    const std::string loaded = inFile(edited.section, edited.key);
+    sync_.markEdited(edited.place);
+    otherProgramWrites(edited.section, edited.key, edited.toolValue);
+    EXPECT_TRUE(refresh().taken.empty());
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile(edited.section, edited.key), loaded);
+
+    otherProgramWrites(edited.section, edited.key, edited.toolValue);
+    EXPECT_EQ(refresh().taken, std::vector<ModelPlace>{edited.place});
+    EXPECT_EQ(save(), 0U);
+    EXPECT_EQ(inFile(edited.section, edited.key), edited.toolValue);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, ConcurrentSaveEditedBack,
+    ::testing::Values(EditedBack{{ModelPlace::Kind::Active, 3, 0}, "Group3", "Active", "False"},
+                      EditedBack{FieldOf(3, kPlusField), "Group3", "Plus", "700"},
+                      EditedBack{FieldOf(35, kCourseField), "GroupZ", "Bb", "7"},
+                      EditedBack{{ModelPlace::Kind::BetAutoRead, 0, 0}, "Dir", "BetAutoRead",
+                                 "D:\\"},
+                      EditedBack{{ModelPlace::Kind::PatData, 0, 0}, "Dir", "PatData", "E:\\"},
+                      EditedBack{{ModelPlace::Kind::Pause, 0, 0}, "Options", "OKStep", "True"}));
+
+TEST_F(ConcurrentSave, MarkEditedRefusesPlacesNoKeyHas) {
+    EXPECT_THROW(sync_.markEdited({ModelPlace::Kind::Active, kGroupCount, 0}), std::out_of_range);
+    EXPECT_THROW(sync_.markEdited(FieldOf(0, kFieldCount)), std::out_of_range);
+    EXPECT_THROW(sync_.markEdited({ModelPlace::Kind::Pause, 1, 0}), std::out_of_range);
 }
 
 // Storing a page turns a spin's "012" into "12" and an out-of-range number into the
