@@ -14,7 +14,7 @@ TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
 WINE_RUN="$ROOT/cmake/wine-run.sh"
 WINE_DIR="$WIN_BUILD_DIR/wine"  # where the toolchain's emulator keeps Wine's state
 
-ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 locales \
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 locales python3 \
     fonts-ipafont-gothic zip unzip "${X_PACKAGES[@]}"
 
 QT_WIN=$("$ROOT/scripts/windows_qt.sh")

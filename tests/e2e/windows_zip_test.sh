@@ -32,10 +32,26 @@ if grep -iE '^(qt|lib)' <<<"$imports"; then
     echo "FAILED: JnxEnv.exe needs DLLs that do not come with Windows" >&2
     exit 1
 fi
-# Its version resource holds the project's version.
+# Its version resource reads one version everywhere: the project's, as Windows writes it
+# (2.01 as 2.1.0.0), in the numbers Explorer shows as the file version and in the texts.
 version=$(sed -n 's/^ *VERSION \([0-9][0-9.]*\)$/\1/p' "$root/CMakeLists.txt" | head -n 1)
-strings -el "$scratch/JnxEnv.exe" | grep -A1 -x ProductVersion | grep -qx "$version" ||
-    { echo "FAILED: JnxEnv.exe's version resource lacks $version" >&2; exit 1; }
+windows_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
+numbers=$(python3 - "$scratch/JnxEnv.exe" <<'PYTHON'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<4I", data, at + 8)
+for ms, ls in ((file_ms, file_ls), (product_ms, product_ls)):
+    print(f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}")
+PYTHON
+)
+texts=$(strings -el "$scratch/JnxEnv.exe" | grep -A1 -x -e FileVersion -e ProductVersion |
+    grep -v -x -e FileVersion -e ProductVersion -e --)
+expected=$(printf '%s\n' "$windows_version" "$windows_version")
+if [ "$numbers" != "$expected" ] || [ "$texts" != "$expected" ]; then
+    echo "FAILED: JnxEnv.exe's versions are not all $windows_version:" $numbers $texts >&2
+    exit 1
+fi
 bash "$here/editor_e2e.sh" save_by_menu_then_exit "$scratch/JnxEnv.exe" "$root/sample/Jnx.ini" \
     "$root/cmake/wine-run.sh $wine_folder"
 echo "PASSED (the release $zip)"
