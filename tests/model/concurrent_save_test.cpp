@@ -335,8 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(EditedBack{{ModelPlace::Kind::Active, 3, 0}, "Group3", "Active", "False"},
                       EditedBack{FieldOf(3, kPlusField), "Group3", "Plus", "700"},
                       EditedBack{FieldOf(35, kCourseField), "GroupZ", "Bb", "7"},
-                      EditedBack{{ModelPlace::Kind::BetAutoRead, 0, 0}, "Dir", "BetAutoRead",
-                                 "D:\\"},
+                      EditedBack{
+                          {ModelPlace::Kind::BetAutoRead, 0, 0}, "Dir", "BetAutoRead", "D:\\"},
                       EditedBack{{ModelPlace::Kind::PatData, 0, 0}, "Dir", "PatData", "E:\\"},
                       EditedBack{{ModelPlace::Kind::Pause, 0, 0}, "Options", "OKStep", "True"}));
 

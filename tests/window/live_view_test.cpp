@@ -206,8 +206,7 @@ struct TypedBackCase {
 
 const std::array<TypedBackCase, 6> kTypedBackCases = {{
     {"Group3", "Plus", [](TQvEnv& w) -> QWidget* { return w.row(4).text(Column::Plus); }, "700"},
-    {"Group3", "Popularity", [](TQvEnv& w) -> QWidget* { return w.row(4).edit(Column::Nk); },
-     "5"},
+    {"Group3", "Popularity", [](TQvEnv& w) -> QWidget* { return w.row(4).edit(Column::Nk); }, "5"},
     {"Group3", "Bb", [](TQvEnv& w) -> QWidget* { return w.row(4).list(Column::Bb); }, "7"},
     {"Group3", "Active", [](TQvEnv& w) -> QWidget* { return w.row(4).check(); }, "False"},
     {"Dir", "BetAutoRead", [](TQvEnv& w) -> QWidget* { return w.Edit2; }, "D:\\Tool\\"},
