@@ -33,6 +33,9 @@ WriteError::WriteError(const std::string& path) : Error(Text(path).append(kCanno
 
 ReadError::ReadError(const std::string& path) : Error(Text(path).append(kCannotRead), path, 0) {}
 
+ReadError::ReadError(const std::string& path, std::u16string widePath)
+    : Error(Text(path).append(kCannotRead), path, 0, std::move(widePath)) {}
+
 UnsafeValueError::UnsafeValueError(std::string_view section, std::string_view key)
     : Error(Text("[").append(section).append("] ").append(key).append(kHoldsLineBreak)) {}
 

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "text.h"
 
@@ -25,16 +26,27 @@ public:
     [[nodiscard]] const std::string& path() const noexcept { return path_; }
     // Where the path's bytes begin in message(); meaningful only when path() is not empty.
     [[nodiscard]] std::size_t pathOffset() const noexcept { return pathOffset_; }
+    // The path as the system's UTF-16 functions name the file, for a path the system's own
+    // encoding cannot name: a Windows folder named with a character that has no code in the
+    // ANSI code page, which path() holds as "?". Empty when path() names the file itself.
+    [[nodiscard]] const std::u16string& widePath() const noexcept { return widePath_; }
 
 protected:
     // A message that holds `path` at byte `pathOffset`.
     Error(Text message, std::string path, std::size_t pathOffset)
         : message_(std::move(message)), path_(std::move(path)), pathOffset_(pathOffset) {}
+    // The same, for a file whose name is `widePath`.
+    Error(Text message, std::string path, std::size_t pathOffset, std::u16string widePath)
+        : message_(std::move(message)),
+          path_(std::move(path)),
+          pathOffset_(pathOffset),
+          widePath_(std::move(widePath)) {}
 
 private:
     Text message_;
     std::string path_;
     std::size_t pathOffset_ = 0;
+    std::u16string widePath_;
 };
 
 // A text that is not an integer: "'<text>' は整数ではありません".
@@ -55,6 +67,10 @@ public:
 class ReadError : public Error {
 public:
     explicit ReadError(const std::string& path);
+    // A file the system's profile functions cannot reach by its name in the ANSI code page:
+    // `widePath` is its name, `path` the nearest the code page comes to it ("?" for what it
+    // lacks).
+    ReadError(const std::string& path, std::u16string widePath);
 };
 
 // A value that a save must not write, because it holds CR, LF or NUL: in the file it would

@@ -21,13 +21,15 @@ bool IsPlainDecimal(std::string_view text) {
     return true;
 }
 
+// A process id and a number of up to ten digits each, and the dash between them.
+constexpr std::size_t kLongestNumbers = 10 + 1 + 10;
+
 }  // namespace
 
 std::string TemporaryPrefix(std::string_view fileName) {
-    // A name has at most 255 bytes: "." and ".tmp-", a process id and a number of up to
-    // ten digits each and the dash between them leave 228 for the file's own name, cut
-    // where a character ends.
-    constexpr std::size_t kMaxNameBytes = 255 - 1 - 5 - 10 - 1 - 10;
+    // A name has at most 255 bytes: "." and ".tmp-" and the numbers leave 228 for the
+    // file's own name, cut where a character ends.
+    constexpr std::size_t kMaxNameBytes = 255 - 1 - 5 - kLongestNumbers;
     std::size_t kept = 0;
     while (kept < fileName.size()) {
         const std::size_t next = kept + cp932::CharLength(fileName, kept);
@@ -37,6 +39,10 @@ std::string TemporaryPrefix(std::string_view fileName) {
         kept = next;
     }
     return std::string(".").append(fileName.substr(0, kept)).append(".tmp-");
+}
+
+std::size_t LongestTemporaryName(std::string_view fileName) {
+    return TemporaryPrefix(fileName).size() + kLongestNumbers;
 }
 
 std::optional<int> TemporaryFileWriter(std::string_view name, std::string_view prefix) {

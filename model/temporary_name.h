@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ namespace jnx {
 // ".<file>.tmp-" for the file name (without its folder) given, the name cut so that a
 // temporary file's whole name stays within the 255 bytes a file system allows.
 std::string TemporaryPrefix(std::string_view fileName);
+
+// The longest name a temporary file of that file can have: its prefix and two numbers of
+// ten digits with the dash between them.
+std::size_t LongestTemporaryName(std::string_view fileName);
 
 // The writer's process id when `name` is exactly the name of one of our temporary files
 // with the given prefix; none for any other name, and for ids of 0 or above INT_MAX.

@@ -65,9 +65,11 @@ QString ErrorText(const Error& error) {
         return ErrorText(message);
     }
     // The path's bytes are the file system's (UTF-8 on Linux, the ANSI code page on
-    // Windows), not code page 932 text.
-    const QString text = DecodeCp932(message.substr(0, at)) +
-                         QFile::decodeName(QByteArray::fromStdString(path)) +
+    // Windows), not code page 932 text; a name they cannot hold is shown as the file's own.
+    const QString shownPath = error.widePath().empty()
+                                  ? QFile::decodeName(QByteArray::fromStdString(path))
+                                  : QString::fromStdU16String(error.widePath());
+    const QString text = DecodeCp932(message.substr(0, at)) + shownPath +
                          DecodeCp932(message.substr(at + path.size()));
     return WithFullStop(text, message);
 }

@@ -20,8 +20,8 @@ class Error;
 void ShowError(QWidget* window, const QString& text);
 
 // The box's text and caption, as ShowError shows them. A file path that an error's
-// message names shows as the system names files (on Linux its UTF-8 bytes), the rest of
-// the message as code page 932.
+// message names shows as the system names files (on Linux its UTF-8 bytes; the error's
+// wide path where it has one), the rest of the message as code page 932.
 QString ErrorText(std::string_view message);
 QString ErrorText(const Error& error);
 QString ErrorCaption(const QString& executablePath);

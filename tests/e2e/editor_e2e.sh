@@ -267,6 +267,73 @@ expect_file_unchanged() {
     cmp -s "$scratch/before.ini" "$settings" || fail "the settings file changed"
 }
 
+# Moves the program and its settings file into a new folder, made with the folders above
+# it, and makes that the scenario's folder.
+move_editor_to() {
+    mkdir -p "$1"
+    mv "$folder/$program" "$settings" "$1/"
+    rmdir "$folder"
+    folder=$1
+    settings="$folder/Jnx.ini"
+}
+
+# The length of a path in bytes as the program names it: in code page 932 on Windows.
+path_bytes() {
+    if windows; then
+        shown_path "$1" | tr -d '\n' | iconv -f UTF-8 -t CP932 | wc -c
+    else
+        printf '%s' "$1" | wc -c
+    fi
+}
+
+# A folder in the scratch folder, its name ending in the one given, whose Jnx.ini's path
+# has the given length in bytes: folders of "a"s in front of the name make it up.
+folder_of_length() {
+    local bytes=$1 last=$2
+    local need=$((bytes - $(path_bytes "$scratch/$last/Jnx.ini") - 1))
+    local fill
+    if [ "$need" -le 200 ]; then
+        fill=$(printf 'a%.0s' $(seq "$need"))
+    else
+        fill=$(printf 'a%.0s' $(seq 100))/$(printf 'a%.0s' $(seq $((need - 101))))
+    fi
+    printf '%s\n' "$scratch/$fill/$last"
+}
+
+# The settings file cannot be reached: the load names it as unreadable, the window's
+# saves stay disabled and nothing is written, the file beside the program left byte for
+# byte and no other file made there.
+expect_refused() {
+    start_editor
+    local text
+    text=$(read_error_box)
+    grep -qF "$(shown_path "$settings") を読み込めません." <<<"$text" || fail "error box said: $text"
+    wait_main_window
+    xdotool key space
+    click "${SAVE_END[@]}"
+    menu s Escape
+    editor_running || fail "the program ended"
+    menu x
+    wait_editor_ended
+    expect_file_unchanged
+    [ "$(ls -A "$folder" | wc -l)" -eq 2 ] || fail "files were left beside the program: $(ls -A "$folder")"
+    # The next round's click waits for the pointer to move there.
+    xdotool mousemove 0 0
+}
+
+# An edit saved by "保存終了" reaches the file beside the program, and only that key
+# changes; the file is then put back for the next round.
+expect_saved() {
+    start_editor
+    wait_main_window
+    type_into "$PLAIN_X" "$(row_y 1)" 7
+    click "${SAVE_END[@]}"
+    wait_editor_ended
+    expect_only_changed Group0 Skip 7
+    cp "$sample" "$settings"
+    xdotool mousemove 0 0
+}
+
 # Client coordinates of the controls (centres).
 AUTO_READ_BOX=(464 450)
 FIND_DIR1=(668 450)
@@ -595,6 +662,43 @@ japanese_folder)
     wait_editor_ended
     cmp -s "$sample" "$scratch/Jnx.ini" || fail "the Jnx.ini of the folder above changed"
     expect_only_changed Group0 Skip 7
+    ;;
+
+folder_outside_code_page)
+    # The program and its Jnx.ini in a folder named Café. Linux names it in UTF-8 and the
+    # edit is saved. Windows' profile functions name files in the ANSI code page, which
+    # lacks "é": the system's own ANSI name of the folder is "Cafe", another folder, which
+    # here holds a Jnx.ini of its own. The load names the file by its real name as
+    # unreadable, and neither file is written.
+    move_editor_to "$scratch/Café"
+    mkdir "$scratch/Cafe"
+    cp "$sample" "$scratch/Cafe/Jnx.ini"
+    if windows; then
+        expect_refused
+    else
+        expect_saved
+    fi
+    cmp -s "$sample" "$scratch/Cafe/Jnx.ini" || fail "the Jnx.ini of the folder Cafe changed"
+    [ "$(ls -A "$scratch/Cafe")" = Jnx.ini ] || fail "files were left in the folder Cafe"
+    ;;
+
+long_folder_path)
+    # The program in folders so deep that the path of its Jnx.ini is long. On Windows the
+    # profile functions reach no file at a path of 260 bytes or more, and a save's copy
+    # beside the file has a name up to 27 bytes longer than "Jnx.ini": a path of 232 bytes
+    # works, one of 233 is refused, as is one of 300. The 232 bytes are counted in code
+    # page 932, where the folder ソ表 at the path's end takes 4 (its characters end in the
+    # byte of "\"). Linux takes every one of them.
+    for round in 232:ソ表 233:aaaa 300:aaaa; do
+        move_editor_to "$(folder_of_length "${round%%:*}" "${round#*:}")"
+        [ "$(path_bytes "$settings")" -eq "${round%%:*}" ] ||
+            fail "the path has $(path_bytes "$settings") bytes, not ${round%%:*}"
+        if windows && [ "${round%%:*}" -gt 232 ]; then
+            expect_refused
+        else
+            expect_saved
+        fi
+    done
     ;;
 
 *)

@@ -39,14 +39,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
+using test::kCannotRead;
 using test::kCannotWrite;
 using test::kHyo;
 using test::kNotAnInteger;
 using test::TestModel;
-
-// What follows the path in a read error: " を読み込めません"
-const std::string kCannotRead =
-    "\x20\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 
 constexpr std::size_t kTenMegabytes = std::size_t{10} * 1024 * 1024;
 

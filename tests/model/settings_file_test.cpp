@@ -496,27 +496,5 @@ TEST(ReadIni, SampleFileLoadsAndSurvivesASave) {
     EXPECT_EQ(saved.read("History", "2026/11/30", " "), "-1200");
 }
 
-struct FolderCase {
-    const char* path;
-    const char* folder;
-};
-
-// Windows names files in code page 932, where "\" can be the trail byte of a character.
-TEST(SettingsPath, WindowsFolderPartFindsTheLastRealBackslash) {
-    const FolderCase cases[] = {
-        {"C:\\Tools\\Jnx.exe", "C:\\Tools\\"},
-        // ソ (83 5C) ends the folder name: its trail byte is no separator.
-        {"C:\\\x83\x5C\\Jnx.exe", "C:\\\x83\x5C\\"},
-        {"C:\\\x83\x5CJnx.exe", "C:\\"},
-        {"C:\\\x95\x5C", "C:\\"},                                     // 表
-        {"C:\\\x90\xDD\x92\xE8\\Jnx.exe", "C:\\\x90\xDD\x92\xE8\\"},  // 設定
-        {"Jnx.exe", ""},
-        {"/opt/jnx/JnxEnv", ""},
-    };
-    for (const FolderCase& c : cases) {
-        EXPECT_EQ(WindowsFolderPart(c.path), c.folder) << c.path;
-    }
-}
-
 }  // namespace
 }  // namespace jnx

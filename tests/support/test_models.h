@@ -22,6 +22,9 @@ inline const std::string kHyo = "\x95\x5C";              // 表, whose trail byt
 // What follows the text in a conversion error: " は整数ではありません"
 inline const std::string kNotAnInteger =
     "\x20\x82\xCD\x90\xAE\x90\x94\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// What follows the path in a read error: " を読み込めません"
+inline const std::string kCannotRead =
+    "\x20\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";
 // What follows the path in a write error: " に書き込めません"
 inline const std::string kCannotWrite =
     "\x20\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1";

@@ -162,23 +162,34 @@ void CommandsTest::typedFolderReachesTheFileAtTheNextSave() {
 void CommandsTest::failedLoadDisablesEverySettingsCommand_data() {
     QTest::addColumn<bool>("present");
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("reached");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no file") << false << QByteArray() << "'' は整数ではありません.";
+    QTest::newRow("no file") << false << QByteArray() << true << "'' は整数ではありません.";
     QTest::newRow("course x in group 2")
-        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=x\r\n"))
+        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=x\r\n")) << true
         << "'x' は整数ではありません.";
     QTest::newRow("course with a full stop")
-        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=3.\r\n"))
+        << true << QByteArray::fromStdString(SampleWith("Bb=3\r\n", "Bb=3.\r\n")) << true
         << "'3.' は整数ではありません.";
+    // A sound file in a Windows folder whose name the ANSI code page lacks a character of:
+    // no settings path can be had for it, and the window is left as after any failed load.
+    QTest::newRow("folder the profile functions cannot reach")
+        << true << QByteArray::fromStdString(Sample()) << false
+        << "C:\\Café\\Jnx.ini を読み込めません.";
 }
 
 void CommandsTest::failedLoadDisablesEverySettingsCommand() {
     QFETCH(bool, present);
     QFETCH(QByteArray, bytes);
+    QFETCH(bool, reached);
     QFETCH(QString, message);
     Editor editor(bytes.toStdString());
     if (!present) {
         std::filesystem::remove(editor.path);
+    }
+    if (!reached) {
+        editor.window = std::make_unique<TQvEnv>(
+            []() -> std::string { throw ReadError("C:\\Caf?\\Jnx.ini", u"C:\\Café\\Jnx.ini"); });
     }
 
     const auto boxes =

@@ -10,6 +10,7 @@
 
 #include "controls/cp932_text.h"
 #include "error_box.h"
+#include "errors.h"
 #include "folder_chooser/folder_dialog.h"
 #include "look/window_style.h"
 #include "window_test_support.h"
@@ -72,6 +73,8 @@ private slots:
     void codePage932Conversion();
     void errorBoxText_data();
     void errorBoxText();
+    void errorBoxPath_data();
+    void errorBoxPath();
     void errorBoxCaption_data();
     void errorBoxCaption();
 };
@@ -514,6 +517,33 @@ void ControlsTest::errorBoxText() {
     QFETCH(QByteArray, message);
     QFETCH(QString, text);
     QCOMPARE(ErrorText(message.toStdString()), text);
+}
+
+void ControlsTest::errorBoxPath_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("widePath");
+    QTest::addColumn<QString>("text");
+    // A Windows folder whose name the ANSI code page lacks a character of: the message's
+    // bytes hold "?" for it, the box shows the folder's own name.
+    QTest::newRow("named by its UTF-16 name")
+        << QByteArray("C:\\Caf?\\Jnx.ini") << QStringLiteral("C:\\Café\\Jnx.ini")
+        << QStringLiteral("C:\\Café\\Jnx.ini を読み込めません.");
+    QTest::newRow("ending in trail byte backslashes")
+        << QByteArray("C:\\\x83\x5C\x95\x5C\\Jnx.ini") << QStringLiteral("C:\\ソ表\\Jnx.ini")
+        << QStringLiteral("C:\\ソ表\\Jnx.ini を読み込めません.");
+    // Without one, the path's bytes are the system's name of the file.
+    QTest::newRow("named by its bytes") << QByteArray("C:\\x\\Jnx.ini") << QString()
+                                        << QStringLiteral("C:\\x\\Jnx.ini を読み込めません.");
+}
+
+void ControlsTest::errorBoxPath() {
+    QFETCH(QByteArray, path);
+    QFETCH(QString, widePath);
+    QFETCH(QString, text);
+    const std::string bytes = path.toStdString();
+    const ReadError error =
+        widePath.isEmpty() ? ReadError(bytes) : ReadError(bytes, widePath.toStdU16String());
+    QCOMPARE(ErrorText(error), text);
 }
 
 void ControlsTest::errorBoxCaption_data() {
