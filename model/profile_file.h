@@ -65,6 +65,11 @@ public:
     // that point. An empty function removes the hook.
     using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
     static void setReplaceHookForTesting(ReplaceHook hook);
+    // Called where a save renames its copy over the file (on Windows), after its last look
+    // at the file and right before the rename, with the file's path: a write made there lands
+    // where no look before the rename can see it. An empty function removes the hook.
+    using RenameHook = std::function<void(const std::string& path)>;
+    static void setRenameHookForTesting(RenameHook hook);
 
 private:
     // The value of a key this object has written and not committed as a read gives it back.

@@ -139,6 +139,11 @@ ProfileFile::ReplaceHook& ReplaceHook() {
     return hook;
 }
 
+ProfileFile::RenameHook& RenameHook() {
+    static ProfileFile::RenameHook hook;
+    return hook;
+}
+
 std::optional<std::string> ReadForLoad(const std::string& path,
                                        std::optional<FileVersion>* version) {
     SettledFile file;
@@ -162,6 +167,10 @@ std::optional<std::string> ReadForLoad(const std::string& path,
 
 void ProfileFile::setReplaceHookForTesting(ReplaceHook hook) {
     platform::ReplaceHook() = std::move(hook);
+}
+
+void ProfileFile::setRenameHookForTesting(RenameHook hook) {
+    platform::RenameHook() = std::move(hook);
 }
 
 long ProfileKeyWritesForTesting() {
