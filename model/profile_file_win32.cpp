@@ -454,11 +454,20 @@ struct PendingCopy {
 
 struct ProfileFile::State {
     std::optional<platform::FileVersion> opened;  // the file's version once it had settled
+    ProfileDocument document;                     // its bytes then; empty when it was missing
+    bool fromDocument = false;  // whether reads answer from them (readMadeVersion)
+    // Whether a read of the profile functions answered otherwise than those bytes. The
+    // file's version alone does not tell that it changed: its modification time moves in
+    // steps of milliseconds, and a rewrite to the same length within one is not seen.
+    bool differed = false;
 };
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), state_(new State) {
-    // Reads go to the profile functions; the bytes only tell that the file has settled.
-    platform::ReadForLoad(path_, &state_->opened);
+    // Reads go to the profile functions; the bytes tell that the file has settled, and
+    // answer the reads when the file changes between them.
+    if (std::optional<std::string> bytes = platform::ReadForLoad(path_, &state_->opened)) {
+        state_->document = ProfileDocument(std::move(*bytes));
+    }
 }
 
 // Flushes the profile cache on every way out, so that nothing read or written through the
@@ -469,15 +478,38 @@ ProfileFile::~ProfileFile() {
 
 Text ProfileFile::readInFile(std::string_view section, std::string_view key,
                              std::string_view defaultValue) {
-    return ReadKey(path_, section, key, defaultValue);
+    Text made = state_->document.read(section, key, defaultValue);
+    if (state_->fromDocument) {
+        return made;
+    }
+    Text read = ReadKey(path_, section, key, defaultValue);
+    state_->differed = state_->differed || read != made;
+    return read;
 }
 
 std::optional<Text> ProfileFile::findInFile(std::string_view section, std::string_view key) {
-    return FindKey(path_, section, key);
+    std::optional<Text> made = state_->document.find(section, key);
+    if (state_->fromDocument) {
+        return made;
+    }
+    std::optional<Text> read = FindKey(path_, section, key);
+    state_->differed = state_->differed || read != made;
+    return read;
 }
 
 bool ProfileFile::readOneVersion() const {
-    return state_->opened && platform::VersionOf(path_) == state_->opened;
+    return state_->fromDocument ||
+           (!state_->differed && state_->opened && platform::VersionOf(path_) == state_->opened);
+}
+
+void ProfileFile::readMadeVersion() {
+    state_->fromDocument = true;
+}
+
+bool ProfileFile::changedSinceMade() const {
+    bool writing = false;
+    const std::optional<std::string> now = ReadProfileBytes(path_, &writing);
+    return writing || now.value_or(std::string()) != state_->document.original();
 }
 
 namespace platform {
