@@ -287,8 +287,11 @@ void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) 
         const std::optional<std::string> name = Narrow(found.cFileName);
         const std::optional<int> writer =
             name ? TemporaryFileWriter(*name, prefix) : std::optional<int>();
-        if (!writer || (found.dwFileAttributes &
-                        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        // This process's own names are never leftovers, and one of them may be a second
+        // name of the file in place, which the open below would keep the tool from writing.
+        if (!writer || static_cast<DWORD>(*writer) == GetCurrentProcessId() ||
+            (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+                0) {
             continue;
         }
         // Opened alone, so that the checks and the removal are about one file that no one
@@ -1225,11 +1228,13 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     const std::string fileName = path.substr(nameStart);
     const std::uint64_t length = LengthAfter(document, writes);
     const auto writeInPlace = [&] {
-        return WriteInPlace(path, *widePath, folder, read, length, writes, readBack, written);
+        const Outcome outcome =
+            WriteInPlace(path, *widePath, folder, read, length, writes, readBack, written);
+        // A second name a killed save left counts as one of the file's names: gone, it lets
+        // the next save write a copy again.
+        RemoveLeftoverCopies(folder, fileName);
+        return outcome;
     };
-    // Before the file's names are counted: a second name a killed save left is one of them.
-    RemovePendingNames(*widePath);
-    RemoveLeftoverCopies(folder, fileName);
     FileIdentity identity;
     if (read.exists) {
         if (const Outcome may = MayWrite(*widePath); may != Outcome::Done) {
@@ -1282,6 +1287,9 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
         Flush(copy.path);
     }
     ReadBack(copy.path, writes, readBack);
+    // Not between the read and the copy, where the tool's next write would come first.
+    RemovePendingNames(*widePath);
+    RemoveLeftoverCopies(folder, fileName);
     const auto& hook = ReplaceHook();
     if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
         return Outcome::Failed;
