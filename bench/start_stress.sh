@@ -11,26 +11,46 @@
 # whether the file holds the tool's bytes once the tool has stopped (a start must not
 # write it).
 #
-#   bench/start_stress.sh [STARTS]
+#   bench/start_stress.sh [--wine] [STARTS]
+#
+# With --wine, JnxEnv.exe of the Windows build (build-win/, or WIN_BUILD_DIR; made by
+# scripts/windows_test.sh when missing) starts on Wine in code page 932, in a folder named
+# ソ表, beside the tool's Windows stand-in (bench/profile_tool_win.cpp), which writes
+# [Main] LastRun through WritePrivateProfileStringA: as fast as it can ("fast"), every 100 ms
+# ("100ms") and every second ("1s"). The file then holds the tool's last number, and counts
+# as intact when all else in it is the sample's (Wine's profile functions drop its blank
+# lines).
 #
 # Exits 1 when any start showed an error box, ended by itself or showed nothing, or the
-# file was changed; every start is listed in build-bench/start-stress-output.txt.
+# file was changed; every start is listed in build-bench/start-stress-output.txt (with
+# --wine, start-stress-wine-output.txt in the Windows build).
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
+wine=false
+if [ "${1:-}" = --wine ]; then
+    wine=true
+    shift
+fi
 starts=${1:-${START_STRESS_STARTS:-50}}
 watch_ms=${START_STRESS_WATCH_MS:-300}
 if ! [[ "$starts" =~ ^[1-9][0-9]*$ ]] || ! [[ "$watch_ms" =~ ^[0-9]+$ ]]; then
-    echo "usage: $0 [STARTS]" >&2
+    echo "usage: $0 [--wine] [STARTS]" >&2
     exit 2
 fi
-readonly MODES=(whole pieces pause)
-readonly MAP_TIMEOUT_MS=10000
+if $wine; then
+    readonly MODES=(fast 100ms 1s)
+    # Wine takes a moment more to show a window.
+    readonly MAP_TIMEOUT_MS=20000
+else
+    readonly MODES=(whole pieces pause)
+    readonly MAP_TIMEOUT_MS=10000
+fi
 readonly POLL_SECONDS=0.01
 
 build="$ROOT/build-bench"
-# The benchmarks' folder needs Google Benchmark to configure, even for these targets.
-ensure_packages g++ cmake ninja-build libbenchmark-dev qt6-base-dev fonts-ipafont-gothic \
-    "${X_PACKAGES[@]}"
+WIN_BUILD_DIR=${WIN_BUILD_DIR:-"$ROOT/build-win"}
+WINE_RUN="$ROOT/cmake/wine-run.sh"
+WINE_DIR="$WIN_BUILD_DIR/wine-bench"
 # Quiet unless it fails.
 quietly() {
     local log
@@ -39,15 +59,32 @@ quietly() {
         exit 1
     fi
 }
-quietly cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DJNX_BUILD_APP=ON -DJNX_BUILD_WINDOW=ON -DJNX_BUILD_BENCHMARKS=ON \
-    -DJNX_BUILD_TESTS=OFF -DJNX_FUZZ=OFF
-quietly cmake --build "$build" -j "$JOBS" --target JnxEnv start_tool
+if $wine; then
+    ensure_packages "${X_PACKAGES[@]}"
+    if [ -f "$WIN_BUILD_DIR/build.ninja" ]; then
+        quietly cmake --build "$WIN_BUILD_DIR" -j "$JOBS" --target JnxEnv profile_tool
+    else
+        "$ROOT/scripts/windows_test.sh" --build-only
+    fi
+else
+    # The benchmarks' folder needs Google Benchmark to configure, even for these targets.
+    ensure_packages g++ cmake ninja-build libbenchmark-dev qt6-base-dev fonts-ipafont-gothic \
+        "${X_PACKAGES[@]}"
+    quietly cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DJNX_BUILD_APP=ON -DJNX_BUILD_WINDOW=ON -DJNX_BUILD_BENCHMARKS=ON \
+        -DJNX_BUILD_TESTS=OFF -DJNX_FUZZ=OFF
+    quietly cmake --build "$build" -j "$JOBS" --target JnxEnv start_tool
+fi
 
 WORK=$(mktemp -d)
-folder="$WORK/editor"  # the editor's folder: the executable and its Jnx.ini
+if $wine; then
+    folder="$WORK/ソ表"
+    output="$WIN_BUILD_DIR/start-stress-wine-output.txt"
+else
+    folder="$WORK/editor"  # the editor's folder: the executable and its Jnx.ini
+    output="$build/start-stress-output.txt"
+fi
 settings="$folder/Jnx.ini"
-output="$build/start-stress-output.txt"
 APP_PID=
 TOOL_PID=
 cleanup() {
@@ -56,8 +93,15 @@ cleanup() {
         wait "$APP_PID" 2>/dev/null || true
     fi
     if [ -n "$TOOL_PID" ]; then
-        kill "$TOOL_PID" 2>/dev/null || true
+        if $wine; then
+            : >"$WORK/stop"
+        else
+            kill "$TOOL_PID" 2>/dev/null || true
+        fi
         wait "$TOOL_PID" 2>/dev/null || true
+    fi
+    if $wine; then
+        "$WINE_RUN" "$WINE_DIR" --stop >/dev/null 2>&1 || true
     fi
     stop_xvfb
     rm -rf "$WORK"
@@ -68,19 +112,37 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 mkdir "$folder"
-cp "$build/app/JnxEnv" "$folder/"
 start_xvfb
-export QT_QPA_PLATFORM=xcb
-# Qt wants a private runtime folder and says so on every start when it has none.
-export XDG_RUNTIME_DIR="$WORK/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+if $wine; then
+    cp "$WIN_BUILD_DIR/app/JnxEnv.exe" "$folder/"
+    cp "$WIN_BUILD_DIR/bench/profile_tool.exe" "$WORK/"
+    export JNX_WINE_DISPLAY=$DISPLAY
+    "$WINE_RUN" "$WINE_DIR" --start
+    program=("$WINE_RUN" "$WINE_DIR" "$folder/JnxEnv.exe")
+else
+    cp "$build/app/JnxEnv" "$folder/"
+    export QT_QPA_PLATFORM=xcb
+    # Qt wants a private runtime folder and says so on every start when it has none.
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    program=(./JnxEnv)
+fi
+
+# A path as Wine's programs take it: every Unix path is on drive Z:.
+windows_path() { printf 'Z:%s\n' "${1//\//\\}"; }
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# The editor's visible windows, one "ID NAME" line each.
+# The editor's visible windows, one "ID NAME" line each. Wine's windows are found by name:
+# the screen is this script's own, and the editor the only program on it with windows.
 editor_windows() {
-    local id
-    for id in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
+    local id ids
+    if $wine; then
+        ids=$(xdotool search --onlyvisible --name '.' 2>/dev/null || true)
+    else
+        ids=$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null || true)
+    fi
+    for id in $ids; do
         printf '%s %s\n' "$id" "$(xdotool getwindowname "$id" 2>/dev/null)"
     done
 }
@@ -130,7 +192,7 @@ one_start() {
     START_MS=''
     TEXT=''
     began=$(now_ms)
-    (cd "$folder" && exec ./JnxEnv) >>"$WORK/editor.log" 2>&1 &
+    (cd "$folder" && exec "${program[@]}") >>"$WORK/editor.log" 2>&1 &
     APP_PID=$!
     deadline=$((began + MAP_TIMEOUT_MS))
     while :; do
@@ -179,12 +241,60 @@ if [ "$OUTCOME" != window ]; then
     exit 1
 fi
 
+# Starts the tool's stand-in in MODE.
+start_tool() {
+    if $wine; then
+        local period
+        case "$1" in
+        fast) period=0 ;;
+        100ms) period=100 ;;
+        1s) period=1000 ;;
+        esac
+        rm -f "$WORK/stop"
+        "$WINE_RUN" "$WINE_DIR" "$WORK/profile_tool.exe" "$(windows_path "$settings")" "$period" \
+            "$(windows_path "$WORK/stop")" >"$WORK/tool.out" 2>&1 &
+        TOOL_PID=$!
+        # Until it has written once.
+        local tries=0
+        until grep -aq '^LastRun=[0-9]' "$settings" || [ "$tries" -ge 500 ]; do
+            tries=$((tries + 1))
+            sleep 0.02
+        done
+    else
+        "$build/bench/start_tool" "$1" "$settings" >"$WORK/tool.out" 2>&1 &
+        TOOL_PID=$!
+        sleep 0.1
+    fi
+}
+
+# Stops the tool's stand-in after the write under way; gives its exit status.
+stop_tool() {
+    local tool_status=0
+    if $wine; then
+        : >"$WORK/stop"
+    else
+        kill -TERM "$TOOL_PID" 2>/dev/null || true
+    fi
+    wait "$TOOL_PID" || tool_status=$?
+    TOOL_PID=
+    return "$tool_status"
+}
+
+# Whether the file holds the sample's bytes (on Wine: the sample's lines but [Main] LastRun,
+# without blank lines).
+file_intact() {
+    if $wine; then
+        cmp -s <(grep -a -v -e '^LastRun=' -e $'^\r$' "$ROOT/sample/Jnx.ini") \
+            <(grep -a -v -e '^LastRun=' -e $'^\r$' "$settings")
+    else
+        cmp -s "$ROOT/sample/Jnx.ini" "$settings"
+    fi
+}
+
 status=0
 for mode in "${MODES[@]}"; do
     cp "$ROOT/sample/Jnx.ini" "$settings"
-    "$build/bench/start_tool" "$mode" "$settings" >"$WORK/tool.out" 2>&1 &
-    TOOL_PID=$!
-    sleep 0.1
+    start_tool "$mode"
     boxes=0 ended=0 nothing=0
     : >"$WORK/times"
     : >"$WORK/texts"
@@ -201,16 +311,14 @@ for mode in "${MODES[@]}"; do
         nothing) nothing=$((nothing + 1)) ;;
         esac
     done
-    kill -TERM "$TOOL_PID" 2>/dev/null || true
     tool_status=0
-    wait "$TOOL_PID" || tool_status=$?
-    TOOL_PID=
+    stop_tool || tool_status=$?
     if [ "$tool_status" -ne 0 ]; then
         echo "$mode: the tool failed (status $tool_status): $(cat "$WORK/tool.out")" >&2
         status=1
     fi
     intact=yes
-    cmp -s "$ROOT/sample/Jnx.ini" "$settings" || intact=no
+    file_intact || intact=no
 
     printf '%-6s  starts %d, error boxes %d, ended %d, no window %d, median start %s ms, file intact %s (tool: %s)\n' \
         "$mode" "$starts" "$boxes" "$ended" "$nothing" "$(median <"$WORK/times")" "$intact" \

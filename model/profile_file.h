@@ -59,12 +59,28 @@ public:
     // reads the file afresh, and another program may have written it in between.
     [[nodiscard]] bool readOneVersion() const;
 
+    // Makes every later read answer from the file's bytes as they were read when the object
+    // was made (once the file had settled, or as it was when it did not settle), read as the
+    // profile functions read them, so that all of them come from one version. For Windows,
+    // where each read reads the file afresh, when another program wrote it between the
+    // reads; elsewhere the reads answer from those bytes already. The writes kept stay.
+    void readMadeVersion();
+
+    // Whether the file holds other bytes now than when the object was made, or another
+    // program is writing it (where the system tells).
+    [[nodiscard]] bool changedSinceMade() const;
+
     // Test seam: called once per file replacement, after the temporary file (on Windows the
     // copy) is written and flushed and before it takes the settings file's place (for a
     // save in place, before the file is written). Returning false makes the save fail at
     // that point. An empty function removes the hook.
     using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
     static void setReplaceHookForTesting(ReplaceHook hook);
+    // Called where a save renames its copy over the file (on Windows), after its last look
+    // at the file and right before the rename, with the file's path: a write made there lands
+    // where no look before the rename can see it. An empty function removes the hook.
+    using RenameHook = std::function<void(const std::string& path)>;
+    static void setRenameHookForTesting(RenameHook hook);
 
 private:
     // The value of a key this object has written and not committed as a read gives it back.

@@ -35,4 +35,14 @@ bool ProfileFile::readOneVersion() const {
     return true;  // read once
 }
 
+void ProfileFile::readMadeVersion() {
+    // The reads answer from the bytes read when the object was made already.
+}
+
+bool ProfileFile::changedSinceMade() const {
+    bool writing = false;
+    const std::optional<std::string> now = ReadProfileBytes(path_, &writing);
+    return writing || now.value_or(std::string()) != state_->document.original();
+}
+
 }  // namespace jnx

@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -286,8 +287,11 @@ void RemoveLeftoverCopies(const std::string& folder, std::string_view fileName) 
         const std::optional<std::string> name = Narrow(found.cFileName);
         const std::optional<int> writer =
             name ? TemporaryFileWriter(*name, prefix) : std::optional<int>();
-        if (!writer || (found.dwFileAttributes &
-                        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        // This process's own names are never leftovers, and one of them may be a second
+        // name of the file in place, which the open below would keep the tool from writing.
+        if (!writer || static_cast<DWORD>(*writer) == GetCurrentProcessId() ||
+            (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+                0) {
             continue;
         }
         // Opened alone, so that the checks and the removal are about one file that no one
@@ -318,13 +322,20 @@ void RemoveCopyFile(const std::wstring& copy) noexcept {
     }
 }
 
+// The start of the names of this process's copies of the settings file, and of the second
+// names its saves give the file (a number follows): the leftovers of a save that was killed
+// are known by it.
+std::string CopyStem(const std::string& folder, std::string_view fileName) {
+    return folder + TemporaryPrefix(fileName) + std::to_string(GetCurrentProcessId()) + "-";
+}
+
 // A copy of the settings file made beside it under a name of its own, its attributes (read
 // only, hidden …) with it; a new empty file when there is no settings file. None when
 // neither could be made.
+
 std::optional<std::string> CreateCopy(const std::string& folder, std::string_view fileName,
                                       const std::wstring& file) {
-    const std::string stem =
-        folder + TemporaryPrefix(fileName) + std::to_string(GetCurrentProcessId()) + "-";
+    const std::string stem = CopyStem(folder, fileName);
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::string copy = stem + std::to_string(NextCopyNumber());
@@ -446,11 +457,20 @@ struct PendingCopy {
 
 struct ProfileFile::State {
     std::optional<platform::FileVersion> opened;  // the file's version once it had settled
+    ProfileDocument document;                     // its bytes then; empty when it was missing
+    bool fromDocument = false;  // whether reads answer from them (readMadeVersion)
+    // Whether a read of the profile functions answered otherwise than those bytes. The
+    // file's version alone does not tell that it changed: its modification time moves in
+    // steps of milliseconds, and a rewrite to the same length within one is not seen.
+    bool differed = false;
 };
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)), state_(new State) {
-    // Reads go to the profile functions; the bytes only tell that the file has settled.
-    platform::ReadForLoad(path_, &state_->opened);
+    // Reads go to the profile functions; the bytes tell that the file has settled, and
+    // answer the reads when the file changes between them.
+    if (std::optional<std::string> bytes = platform::ReadForLoad(path_, &state_->opened)) {
+        state_->document = ProfileDocument(std::move(*bytes));
+    }
 }
 
 // Flushes the profile cache on every way out, so that nothing read or written through the
@@ -461,15 +481,38 @@ ProfileFile::~ProfileFile() {
 
 Text ProfileFile::readInFile(std::string_view section, std::string_view key,
                              std::string_view defaultValue) {
-    return ReadKey(path_, section, key, defaultValue);
+    Text made = state_->document.read(section, key, defaultValue);
+    if (state_->fromDocument) {
+        return made;
+    }
+    Text read = ReadKey(path_, section, key, defaultValue);
+    state_->differed = state_->differed || read != made;
+    return read;
 }
 
 std::optional<Text> ProfileFile::findInFile(std::string_view section, std::string_view key) {
-    return FindKey(path_, section, key);
+    std::optional<Text> made = state_->document.find(section, key);
+    if (state_->fromDocument) {
+        return made;
+    }
+    std::optional<Text> read = FindKey(path_, section, key);
+    state_->differed = state_->differed || read != made;
+    return read;
 }
 
 bool ProfileFile::readOneVersion() const {
-    return state_->opened && platform::VersionOf(path_) == state_->opened;
+    return state_->fromDocument ||
+           (!state_->differed && state_->opened && platform::VersionOf(path_) == state_->opened);
+}
+
+void ProfileFile::readMadeVersion() {
+    state_->fromDocument = true;
+}
+
+bool ProfileFile::changedSinceMade() const {
+    bool writing = false;
+    const std::optional<std::string> now = ReadProfileBytes(path_, &writing);
+    return writing || now.value_or(std::string()) != state_->document.original();
 }
 
 namespace platform {
@@ -497,6 +540,273 @@ std::optional<FileVersion> VersionOfHandle(HANDLE file) {
     version.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     version.modified = Nanoseconds(info.ftLastWriteTime);
     return version;
+}
+
+// The version of the file at a name; a missing file has exists == false. None when the
+// system will not tell. The look opens the file for its attributes only, which no other
+// program's open is refused for.
+std::optional<FileVersion> VersionOfName(const std::wstring& path) {
+    const Handle file(OpenShared(path, FILE_READ_ATTRIBUTES));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return FileVersion{};
+        }
+        return std::nullopt;
+    }
+    return VersionOfHandle(file.get());
+}
+
+// Whether the file at a name has the size and modification time of `expected` (or is missing
+// as `expected` is), asked without opening it: the quickest look there is, and one that holds
+// nothing open that the rename after it would have to wait for.
+bool LooksUnchanged(const std::wstring& path, const FileVersion& expected) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return !expected.exists && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return expected.exists && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           size == expected.size && Nanoseconds(data.ftLastWriteTime) == expected.modified;
+}
+
+// Removes a second name of the settings file; true once it is gone. Removal opens the name
+// for deletion, which another program's open that shares no deletion is refused for, and
+// the other way round. Never throws.
+bool TryRemoveSecondName(const std::wstring& name) noexcept {
+    const Handle file(OpenForRemoval(name, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    DWORD attributes = 0;
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    return IsRegularFile(file.get(), attributes) && RemoveOpenedFile(file.get(), attributes);
+}
+
+// The second names this process has not seen go yet. Those of the file in place are parked
+// there by a save that did not rename: removing one opens the file for deletion, and the
+// tool's write, which shares nothing, fails while that is open; the next try of a save uses
+// one again, and it goes once the file it names has been replaced. Those of a file replaced
+// could not be removed while another program had it open, or Wine, which takes a removed
+// name away only once no one has the file open, still shows them. None of them counts as
+// one of the file's other names. Those still there when the program ends are tried once
+// more then.
+struct PendingNames {
+    std::mutex lock;
+    std::vector<std::wstring> names;
+
+    PendingNames() = default;
+    ~PendingNames() {
+        for (const std::wstring& name : names) {
+            TryRemoveSecondName(name);
+        }
+    }
+    PendingNames(const PendingNames&) = delete;
+    PendingNames& operator=(const PendingNames&) = delete;
+    PendingNames(PendingNames&&) = delete;
+    PendingNames& operator=(PendingNames&&) = delete;
+};
+
+PendingNames& Pending() {
+    static PendingNames pending;
+    return pending;
+}
+
+// Keeps a name among the pending ones. Never throws.
+void KeepPending(const std::wstring& name) noexcept {
+    try {
+        const std::lock_guard<std::mutex> held(Pending().lock);
+        Pending().names.push_back(name);
+    } catch (...) {
+        // Left for the leftovers' removal once this process has ended.
+    }
+}
+
+// Removes a second name of a file replaced, waiting while another program has that file
+// open so that the name cannot be removed, up to a fifth of a second; one that is still
+// there then is kept pending. Never throws.
+void RemoveSecondName(const std::wstring& name) noexcept {
+    constexpr int kAttempts = 200;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (TryRemoveSecondName(name) || GetLastError() != ERROR_SHARING_VIOLATION) {
+            break;
+        }
+        Sleep(1);
+    }
+    if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        KeepPending(name);
+    }
+}
+
+// Whether two versions are of one file.
+bool SameFile(const FileVersion& one, const FileVersion& other) {
+    return one.exists && other.exists && one.volume == other.volume && one.file == other.file;
+}
+
+// A parked second name of the file `expected`, taken out of the pending ones; none when
+// there is none.
+std::optional<std::wstring> TakeParkedName(const FileVersion& expected) {
+    const std::lock_guard<std::mutex> held(Pending().lock);
+    std::vector<std::wstring>& names = Pending().names;
+    for (auto name = names.begin(); name != names.end(); ++name) {
+        if (VersionOfName(*name) == expected) {
+            std::wstring taken = std::move(*name);
+            names.erase(name);
+            return taken;
+        }
+    }
+    return std::nullopt;
+}
+
+// Removes the pending second names of files no longer in `target`'s place, and forgets
+// those that are gone.
+void RemovePendingNames(const std::wstring& target) {
+    const std::optional<FileVersion> live = VersionOfName(target);
+    const std::lock_guard<std::mutex> held(Pending().lock);
+    std::erase_if(Pending().names, [&](const std::wstring& name) {
+        const std::optional<FileVersion> version = VersionOfName(name);
+        if (!version || (live && SameFile(*version, *live))) {
+            return false;
+        }
+        return !version->exists || (TryRemoveSecondName(name) &&
+                                    GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES);
+    });
+}
+
+// How many second names left by earlier saves name the file with this number.
+DWORD PendingNamesOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    const std::uint64_t number =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    const std::lock_guard<std::mutex> held(Pending().lock);
+    DWORD count = 0;
+    for (const std::wstring& name : Pending().names) {
+        const std::optional<FileVersion> version = VersionOfName(name);
+        if (version && version->exists && version->volume == info.dwVolumeSerialNumber &&
+            version->file == number) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// What became of a rename over the settings file.
+enum class Swap {
+    Done,     // in place; nothing was written into the file replaced since it was looked at
+    Landed,   // in place, but a write landed in the file replaced after the last look
+    Changed,  // not renamed: the file is no longer the version expected
+    Busy,     // not renamed: another program has the file open
+    Failed,   // not renamed: the system refused otherwise
+};
+
+// Renames `source` over `target`, provided `target` is still `expected`.
+//
+// No look can be the last thing before the rename: on Wine the look and the rename are
+// each a few round trips to the server, and the tool's whole write (WritePrivateProfileStringA
+// opening the file with CREATE_ALWAYS and no sharing) fits between them. Holding the file open
+// meanwhile is no answer, for it makes the tool's write fail. So the file replaced is given
+// a second name first (named as the copies are, `stem` and a number), which the rename
+// leaves it under; what was written into it up to the rename is there to see afterwards. The
+// last look before the rename asks for size and time without opening the file.
+//
+// Landed: a write landed in the moment between the last look and the rename; `kept` names
+// the file replaced, with that write in it, and `source` is in `target`'s place. Otherwise
+// `kept` is empty. Where no second name can be made (a volume without hard links), the
+// rename goes ahead after the looks alone.
+Swap SwapIn(const std::wstring& source, const std::wstring& target, const FileVersion& expected,
+            const std::string& stem, std::wstring& kept) {
+    kept.clear();
+    // Not renamed: the second name, which may name the file in place, is parked.
+    const auto parkKept = [&] {
+        if (!kept.empty()) {
+            KeepPending(kept);
+            kept.clear();
+        }
+    };
+    if (expected.exists) {
+        if (std::optional<std::wstring> parked = TakeParkedName(expected)) {
+            kept = std::move(*parked);
+        } else if (const std::optional<std::wstring> name =
+                       Wide(stem + std::to_string(NextCopyNumber()));
+                   name && CreateHardLinkW(name->c_str(), target.c_str(), nullptr)) {
+            // The link opens the file for nothing but itself, which no other program's open
+            // is refused for.
+            kept = *name;
+        }
+    }
+    // The file must still be the one expected: looked at through its second name, which
+    // names the file that was in place when it was made, or by its name where it has none.
+    if (!kept.empty() ? VersionOfName(kept) != expected : VersionOfName(target) != expected) {
+        parkKept();
+        return Swap::Changed;
+    }
+    if (!LooksUnchanged(target, expected)) {
+        parkKept();
+        return Swap::Changed;
+    }
+    if (const auto& hook = RenameHook(); hook) {
+        hook(Narrow(target.c_str()).value_or(std::string()));
+    }
+    // A file that was missing is not replaced: one another program made since stops the
+    // rename.
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (expected.exists ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExW(source.c_str(), target.c_str(), flags)) {
+        // A rename over a file fails while any program has it open, whatever it shares (a
+        // reader too, on Windows as on Wine): that program lets go in a moment.
+        const DWORD error = GetLastError();
+        parkKept();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            return Swap::Changed;
+        }
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Swap::Busy
+                                                                                : Swap::Failed;
+    }
+    if (kept.empty()) {
+        return Swap::Done;
+    }
+    const std::optional<FileVersion> replaced = VersionOfName(kept);
+    if (replaced && replaced->sameContents(expected)) {
+        RemoveSecondName(kept);
+        kept.clear();
+        return Swap::Done;
+    }
+    return Swap::Landed;
+}
+
+// Another program wrote into the file a save replaced, after the save's last look and before
+// its rename; `kept` names that file. It is put back in place, provided the file there is still
+// `put`, the one the save put there, and the save reads the file again and makes its writes
+// anew (Changed); a write that lands in the moment before that rename is put back in turn.
+// Where the other program has already written into the file the save put in place, its write
+// is made on the save's and stays, and the save is done; what it wrote into the file replaced
+// is lost then, unless it wrote it again. Such a program writes twice within the few
+// milliseconds of a rename, which a program that writes every 30 ms does not.
+Outcome PutBack(const std::wstring& target, const std::string& stem, std::wstring kept,
+                FileVersion put) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(2);
+    bool saved = true;  // the file in place holds the save's writes
+    for (;;) {
+        const std::optional<FileVersion> landed = VersionOfName(kept);
+        std::wstring next;
+        const Swap swap = landed ? SwapIn(kept, target, put, stem, next) : Swap::Failed;
+        if (swap == Swap::Done) {
+            return Outcome::Changed;
+        }
+        if (swap == Swap::Landed) {
+            put = *landed;
+            kept = std::move(next);
+            saved = false;
+            continue;
+        }
+        if (swap == Swap::Busy && Clock::now() < giveUp) {
+            Sleep(1);
+            continue;
+        }
+        RemoveSecondName(kept);
+        return saved ? Outcome::Done : Outcome::Changed;
+    }
 }
 
 // Whether the file may be written by this user: not read-only, and opened for writing
@@ -728,7 +1038,7 @@ bool CopyCanStandIn(const std::wstring& path, FileIdentity& identity) {
     const Handle file(OpenShared(path, FILE_READ_ATTRIBUTES | READ_CONTROL));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file.valid() || !GetFileInformationByHandle(file.get(), &info) ||
-        info.nNumberOfLinks > 1) {
+        info.nNumberOfLinks > 1 + PendingNamesOf(info)) {
         return false;
     }
     {
@@ -805,15 +1115,11 @@ std::string SaveTarget(const std::string& path) {
 }
 
 std::optional<FileVersion> VersionOf(const std::string& path) {
-    const Handle file(OpenShared(path, FILE_READ_ATTRIBUTES));
-    if (!file.valid()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            return FileVersion{};
-        }
+    const std::optional<std::wstring> wide = Wide(path);
+    if (!wide) {
         return std::nullopt;
     }
-    return VersionOfHandle(file.get());
+    return VersionOfName(*wide);
 }
 
 std::int64_t FileClockNow() {
@@ -922,7 +1228,12 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     const std::string fileName = path.substr(nameStart);
     const std::uint64_t length = LengthAfter(document, writes);
     const auto writeInPlace = [&] {
-        return WriteInPlace(path, *widePath, folder, read, length, writes, readBack, written);
+        const Outcome outcome =
+            WriteInPlace(path, *widePath, folder, read, length, writes, readBack, written);
+        // A second name a killed save left counts as one of the file's names: gone, it lets
+        // the next save write a copy again.
+        RemoveLeftoverCopies(folder, fileName);
+        return outcome;
     };
     FileIdentity identity;
     if (read.exists) {
@@ -976,6 +1287,8 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
         Flush(copy.path);
     }
     ReadBack(copy.path, writes, readBack);
+    // Not between the read and the copy, where the tool's next write would come first.
+    RemovePendingNames(*widePath);
     RemoveLeftoverCopies(folder, fileName);
     const auto& hook = ReplaceHook();
     if (!FlushToDisk(copy.wide) || (hook && !hook(copy.path))) {
@@ -984,22 +1297,25 @@ Outcome PutWrites(const std::string& path, const FileVersion& read, ProfileDocum
     // A rename keeps the file and its times: this is the version the file will have.
     written = VersionOf(copy.path).value_or(FileVersion{});
     // The file read, and only that, is replaced: a write of the other program's since the
-    // read sends the save back to read it again.
-    if (VersionOf(path) != read) {
-        return Outcome::Changed;
+    // read sends the save back to read it again, and so does another program that has the
+    // file open (every open of ours is held for one look or read only, so that no save, of
+    // ours or of the tool's, waits for the editor).
+    const std::string stem = CopyStem(folder, fileName);
+    std::wstring kept;
+    switch (SwapIn(copy.wide, *widePath, read, stem, kept)) {
+        case Swap::Done:
+            copy.putInPlace();
+            return Outcome::Done;
+        case Swap::Landed:
+            copy.putInPlace();
+            return PutBack(*widePath, stem, std::move(kept), written);
+        case Swap::Changed:
+        case Swap::Busy:
+            return Outcome::Changed;
+        case Swap::Failed:
+            break;
     }
-    if (!MoveFileExW(copy.wide.c_str(), widePath->c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        // A rename over a file fails while any program has it open, whatever it shares (a
-        // reader too, on Windows as on Wine): that program lets go in a moment, and the
-        // save reads the file again. Every open of ours is held for one look or read only,
-        // so that no save, of ours or of the tool's, waits for the editor.
-        const DWORD error = GetLastError();
-        return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Outcome::Changed
-                                                                                : Outcome::Failed;
-    }
-    copy.putInPlace();
-    return Outcome::Done;
+    return Outcome::Failed;
 }
 
 }  // namespace platform

@@ -139,10 +139,16 @@ ProfileFile::ReplaceHook& ReplaceHook() {
     return hook;
 }
 
+ProfileFile::RenameHook& RenameHook() {
+    static ProfileFile::RenameHook hook;
+    return hook;
+}
+
 std::optional<std::string> ReadForLoad(const std::string& path,
                                        std::optional<FileVersion>* version) {
     SettledFile file;
-    if (ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file) == Settle::Read) {
+    const Settle settle = ReadSettled(path, Clock::now() + SaveSettleTimes().limit, file);
+    if (settle == Settle::Read) {
         if (version != nullptr) {
             *version = file.version;
         }
@@ -151,7 +157,39 @@ std::optional<std::string> ReadForLoad(const std::string& path,
         }
         return std::move(file.bytes);
     }
-    // Never settled: read as it is, as the profile functions would.
+    // Never settled: read as it is, as the profile functions would; but a file seen whole
+    // is taken where it is seen within half the limit again: the same bytes in two reads in
+    // a row, each with no writer, as far as the system tells, before or after it, and no
+    // change across it. A program that rewrites the file without pause leaves it whole
+    // between its writes; one read alone is not enough, for a file's modification time
+    // moves in steps of milliseconds, and a rewrite to the same length within one of them
+    // changes nothing a look can see.
+    const Clock::time_point until = Clock::now() + SaveSettleTimes().limit / 2;
+    const auto noWriter = [&path] {
+        return WriterLease(path).answer() != WriterLease::Answer::Writing;
+    };
+    std::optional<std::string> seen;
+    // What cannot be read as a file (a folder, a named pipe) is reported at once.
+    while (settle == Settle::TimedOut && Clock::now() < until) {
+        const std::optional<FileVersion> now = VersionOf(path);
+        if (!now) {
+            break;
+        }
+        std::string bytes;
+        if (now->exists && noWriter() && ReadVersion(path, *now, bytes) == Outcome::Done &&
+            !LooksCut(bytes) && noWriter()) {
+            if (bytes == seen) {
+                if (version != nullptr) {
+                    *version = now;
+                }
+                return bytes;
+            }
+            seen = std::move(bytes);
+            continue;
+        }
+        seen.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     if (version != nullptr) {
         *version = VersionOf(path);
     }
@@ -162,6 +200,10 @@ std::optional<std::string> ReadForLoad(const std::string& path,
 
 void ProfileFile::setReplaceHookForTesting(ReplaceHook hook) {
     platform::ReplaceHook() = std::move(hook);
+}
+
+void ProfileFile::setRenameHookForTesting(RenameHook hook) {
+    platform::RenameHook() = std::move(hook);
 }
 
 long ProfileKeyWritesForTesting() {

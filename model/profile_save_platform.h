@@ -38,6 +38,8 @@ long& KeyWrites();
 
 // The hook ProfileFile::setReplaceHookForTesting set; empty when none is.
 ProfileFile::ReplaceHook& ReplaceHook();
+// The hook ProfileFile::setRenameHookForTesting set; empty when none is.
+ProfileFile::RenameHook& RenameHook();
 
 // The file a save of `path` writes: on POSIX systems the target of a symbolic link,
 // followed link by link. Throws WriteError for a link that may not be followed (another

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "errors.h"
 #include "profile_document.h"
 #include "profile_file.h"
 #include "settings_file.h"
@@ -12,20 +13,36 @@
 namespace jnx {
 
 void SettingsSync::load(const std::string& path) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
     // One read of each key gives the model and the base alike, so that they agree; where
     // the reads go to the file one by one (the Windows functions read it afresh each time)
-    // and another program wrote it in between, they are made again.
+    // and another program wrote it in between, they are made again from the one version
+    // read when the file had settled. Reading them again from the file would not do: a tool
+    // that writes every 100 ms writes during every pass of the reads.
+    //
+    // A value that converts to nothing, in a file another program has rewritten since, is
+    // read again: the version read may have been caught half written where the system
+    // cannot tell (a rewrite within one step of the modification time), once at least and
+    // then until SaveSettleTimes().limit has passed: only a file that keeps changing gives
+    // the error then.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + SaveSettleTimes().limit;
     std::vector<std::optional<Text>> values;
-    for (;;) {
+    for (bool again = false;; again = true) {
         ProfileFile profile(path);
         values = ReadKeys(profile);
-        if (profile.readOneVersion() || Clock::now() > giveUp) {
+        if (!profile.readOneVersion()) {
+            profile.readMadeVersion();
+            values = ReadKeys(profile);
+        }
+        try {
+            LoadKeys(model_, values);
             break;
+        } catch (const ConversionError&) {
+            if ((again && Clock::now() > giveUp) || !profile.changedSinceMade()) {
+                throw;
+            }
         }
     }
-    LoadKeys(model_, values);
     const std::vector<SettingsKey>& keys = SettingsKeys();
     bases_.clear();
     bases_.reserve(keys.size());

@@ -284,15 +284,90 @@ TEST(WindowsSave, AReaderOfTheFileHoldsTheReplacementBackOnlyWhileItHasItOpen) {
             }
             ASSERT_NE(reader, INVALID_HANDLE_VALUE) << "the file could not be opened to read";
 
-            EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
             if (letsGo) {
+                EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
                 SettingsModel loaded;
                 ReadIni(loaded, path);
                 EXPECT_EQ(loaded, edited.model);
             } else {
                 EXPECT_TRUE(test::ReadBytes(path) == original) << "the file changed";
+                // The second name the save gave the file stays with the file until the next
+                // save, which goes through once the reader has let go, and takes it away.
+                for (const auto& entry : fs::directory_iterator(dir.path())) {
+                    EXPECT_TRUE(fs::equivalent(entry.path(), path)) << entry.path();
+                }
+                EXPECT_NO_THROW(Save(edited, path, editorSave));
+                EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
             }
         }
+    }
+}
+
+// Takes the rename hook away however the test ends.
+class RenameHookGuard {
+public:
+    explicit RenameHookGuard(ProfileFile::RenameHook hook) {
+        ProfileFile::setRenameHookForTesting(std::move(hook));
+    }
+    ~RenameHookGuard() { ProfileFile::setRenameHookForTesting({}); }
+    RenameHookGuard(const RenameHookGuard&) = delete;
+    RenameHookGuard& operator=(const RenameHookGuard&) = delete;
+    RenameHookGuard(RenameHookGuard&&) = delete;
+    RenameHookGuard& operator=(RenameHookGuard&&) = delete;
+};
+
+// The tool writes its counter through the profile functions in the moment between the
+// save's last look at the file and its rename, where no look can see it: its write must stay
+// in the file with the user's edits. Each row gives the counter the tool writes at each
+// rename the save makes, in turn (none: it does not write then).
+TEST(WindowsSave, AToolWriteRightBeforeTheRenameIsNotUndone) {
+    struct Case {
+        const char* name;
+        bool fileThere;
+        std::vector<const char*> toolWrites;
+    };
+    const Case cases[] = {
+        {"once", true, {"1"}},
+        {"again before the tool's file is put back", true, {"1", "2"}},
+        {"at the next save only", true, {nullptr, "1"}},
+        {"into a file that was missing", false, {"1"}},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        test::TempDir dir;
+        test::TempDir elsewhere;
+        const std::string path = dir.file("Jnx.ini");
+        test::SyncedModel edited;
+        EditSample(row.fileThere ? path : elsewhere.file("Jnx.ini"), edited);
+        std::size_t renames = 0;
+        const char* last = nullptr;
+        {
+            // A save into a missing file writes every key, twice here, each a rewrite of the
+            // whole copy through the profile functions: seconds on a busy machine.
+            const SaveLimitGuard limit(std::chrono::seconds(20));
+            const RenameHookGuard hook([&](const std::string& target) {
+                EXPECT_EQ(target, path);
+                const std::size_t at = renames++;
+                if (at < row.toolWrites.size() && row.toolWrites[at] != nullptr) {
+                    EXPECT_TRUE(WritePrivateProfileStringA("Main", "LastRun", row.toolWrites[at],
+                                                           target.c_str()));
+                    last = row.toolWrites[at];
+                }
+            });
+            // The next save, where the rows ask for more renames than the first made.
+            ASSERT_NO_THROW(edited.sync.save(path));
+            if (renames < row.toolWrites.size()) {
+                edited.model.group(5).fields[kMinOddField] = "5.5";
+                ASSERT_NO_THROW(edited.sync.save(path));
+            }
+        }
+        ASSERT_NE(last, nullptr);
+        EXPECT_GE(renames, row.toolWrites.size());
+        EXPECT_EQ(ProfileFile(path).read("Main", "LastRun", ""), last) << "the tool's write";
+        SettingsModel loaded;
+        ReadIni(loaded, path);
+        EXPECT_EQ(loaded, edited.model) << "the user's edits";
+        EXPECT_EQ(test::ListFolder(dir.path()), "Jnx.ini\n");
     }
 }
 
