@@ -89,18 +89,20 @@ void Save(test::SyncedModel& edited, const std::string& path, bool editorSave) {
     }
 }
 
-// Takes the hook away however the test ends.
-class HookGuard {
+// Sets one of the save's test hooks and takes it away however the test ends.
+template <typename Hook, void (*Set)(Hook)>
+class ScopedHook {
 public:
-    explicit HookGuard(ProfileFile::ReplaceHook hook) {
-        ProfileFile::setReplaceHookForTesting(std::move(hook));
-    }
-    ~HookGuard() { ProfileFile::setReplaceHookForTesting({}); }
-    HookGuard(const HookGuard&) = delete;
-    HookGuard& operator=(const HookGuard&) = delete;
-    HookGuard(HookGuard&&) = delete;
-    HookGuard& operator=(HookGuard&&) = delete;
+    explicit ScopedHook(Hook hook) { Set(std::move(hook)); }
+    ~ScopedHook() { Set({}); }
+    ScopedHook(const ScopedHook&) = delete;
+    ScopedHook& operator=(const ScopedHook&) = delete;
+    ScopedHook(ScopedHook&&) = delete;
+    ScopedHook& operator=(ScopedHook&&) = delete;
 };
+
+using HookGuard = ScopedHook<ProfileFile::ReplaceHook, &ProfileFile::setReplaceHookForTesting>;
+using RenameHookGuard = ScopedHook<ProfileFile::RenameHook, &ProfileFile::setRenameHookForTesting>;
 
 TEST(WindowsSave, FailedReplacementLeavesTheFileAsItWas) {
     for (const bool editorSave : {false, true}) {
@@ -302,19 +304,6 @@ TEST(WindowsSave, AReaderOfTheFileHoldsTheReplacementBackOnlyWhileItHasItOpen) {
         }
     }
 }
-
-// Takes the rename hook away however the test ends.
-class RenameHookGuard {
-public:
-    explicit RenameHookGuard(ProfileFile::RenameHook hook) {
-        ProfileFile::setRenameHookForTesting(std::move(hook));
-    }
-    ~RenameHookGuard() { ProfileFile::setRenameHookForTesting({}); }
-    RenameHookGuard(const RenameHookGuard&) = delete;
-    RenameHookGuard& operator=(const RenameHookGuard&) = delete;
-    RenameHookGuard(RenameHookGuard&&) = delete;
-    RenameHookGuard& operator=(RenameHookGuard&&) = delete;
-};
 
 // The tool writes its counter through the profile functions in the moment between the
 // save's last look at the file and its rename, where no look can see it: its write must stay
